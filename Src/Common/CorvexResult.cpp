@@ -1,0 +1,54 @@
+#include <Common/CorvexResult.h>
+
+#include <cstdint>
+#include <cstring>
+
+#include <Common/CorvexResultTables.h>
+
+corvex::detail::general_message_table& general_result_messages() {
+    static corvex::detail::general_message_table table;
+    return table;
+}
+
+corvex::detail::category_message_table& category_result_messages() {
+    static corvex::detail::category_message_table table;
+    return table;
+}
+
+namespace {
+
+// (category << 16) | code in 32-bit arithmetic; negative categories keep their sign bits.
+int compose_result_code(int category, int code) {
+    return static_cast<int>(static_cast<std::uint32_t>(category) << 16 |
+                            static_cast<std::uint32_t>(code));
+}
+
+}  // namespace
+
+int register_result_code(int category, int code, const char* message) {
+    const int composed = compose_result_code(category, code);
+    std::string& entry = category > 0 ? category_result_messages()[category][composed]
+                                      : general_result_messages()[composed];
+    entry.assign(message, std::strlen(message));
+    return composed;
+}
+
+std::optional<std::string> lookup_result_message(int composed_code) {
+    const int category = composed_code >> 16;
+    if (category <= 0) {
+        const auto& general = general_result_messages();
+        if (auto found = general.find(composed_code); found != general.end()) {
+            return found->second;
+        }
+        return std::nullopt;
+    }
+    const auto& categories = category_result_messages();
+    const auto inner = categories.find(category);
+    if (inner == categories.end()) {
+        return std::nullopt;
+    }
+    if (auto found = inner->second.find(composed_code); found != inner->second.end()) {
+        return found->second;
+    }
+    return std::nullopt;
+}

@@ -1,0 +1,113 @@
+// The registry's two hidden tables, as the library fills them while it loads and as
+// register_result_code changes them. Linked against the library's objects, so this executable
+// has tables of its own.
+
+#include <cstring>
+#include <map>
+#include <set>
+
+#include <gtest/gtest.h>
+
+#include <Common/CorvexResult.h>
+#include <Common/CorvexResultCatalogue.h>
+#include <Common/CorvexResultTables.h>
+
+namespace {
+
+TEST(ResultRegistryTables, HoldExactlyTheCatalogueAfterLoad) {
+    // Rows per category, counted from the family's catalogue.
+    const std::map<int, std::size_t> expected_rows = {
+        {1, 37}, {2, 9},  {3, 5},  {4, 33},  {10, 10}, {18, 11}, {20, 1}, {24, 20},
+        {35, 4}, {44, 5}, {58, 3}, {59, 17}, {61, 4},  {62, 3},  {63, 2}};
+
+    EXPECT_EQ(general_result_messages().size(), 67u);
+    const auto& categories = category_result_messages();
+    ASSERT_EQ(categories.size(), expected_rows.size());
+    for (const auto& [category, rows] : expected_rows) {
+        ASSERT_EQ(categories.count(category), 1u) << "category " << category;
+        EXPECT_EQ(categories.at(category).size(), rows) << "category " << category;
+    }
+    for (const result_code_entry& entry : result_code_catalogue) {
+        const std::string expected(entry.message);
+        if (entry.category == 0) {
+            EXPECT_EQ(general_result_messages().at(entry.composed()), expected) << entry.name;
+        } else {
+            EXPECT_EQ(categories.at(entry.category).at(entry.composed()), expected) << entry.name;
+        }
+    }
+}
+
+TEST(ResultRegistryTables, CategoryEntriesAreKeyedByTheComposedValue) {
+    const auto& category59 = category_result_messages().at(59);
+    EXPECT_EQ(category59.at(0x003B007D),
+              "Unable to be authenticated with Varnel Key Vault Portal. Organization does not "
+              "exit.");
+    EXPECT_EQ(category59.count(125), 0u);
+    const auto& category1 = category_result_messages().at(1);
+    EXPECT_EQ(category1.count(0x00010071), 1u);
+    EXPECT_EQ(category1.count(113), 0u);
+}
+
+struct Registration {
+    const char* what;
+    int category;
+    int code;
+    int composed;
+    bool general;
+};
+
+TEST(ResultRegistry, ComposesAndChoosesTheTable) {
+    const Registration cases[] = {
+        {"general success", 0, 0, 0, true},
+        {"category one", 1000, 113, static_cast<int>(0x03E80071), false},
+        {"negative category", -2, 5, static_cast<int>(0xFFFE0005), true},
+        {"code not masked", 1001, 0x10001, 0x03E90001, false},
+    };
+    for (const Registration& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string message = std::string("registered for ") + c.what;
+        EXPECT_EQ(register_result_code(c.category, c.code, message.c_str()), c.composed);
+        if (c.general) {
+            EXPECT_EQ(general_result_messages().at(c.composed), message);
+        } else {
+            const int category = c.composed >> 16;
+            EXPECT_EQ(category_result_messages().at(category).at(c.composed), message);
+        }
+        EXPECT_EQ(lookup_result_message(c.composed), message);
+    }
+    EXPECT_LT(register_result_code(-2, 5, "again"), 0);
+}
+
+TEST(ResultRegistry, ReRegistrationKeepsOneEntryWithTheLastMessage) {
+    const int first = register_result_code(1005, 7, "first");
+    const int second = register_result_code(1005, 7, "second");
+    EXPECT_EQ(first, second);
+    ASSERT_EQ(category_result_messages().at(1005).size(), 1u);
+    EXPECT_EQ(category_result_messages().at(1005).at(first), "second");
+
+    // The code is not masked: on an odd category its bit 16 is already set, so 0x10007 lands
+    // on the same composed value as 7 and replaces its message.
+    EXPECT_EQ(register_result_code(1005, 0x10007, "third"), first);
+    EXPECT_EQ(category_result_messages().at(1005).size(), 1u);
+    EXPECT_EQ(lookup_result_message(first), "third");
+}
+
+TEST(ResultRegistry, CopiesTheMessage) {
+    char buffer[] = "original";
+    const int composed = register_result_code(1004, 1, buffer);
+    std::strcpy(buffer, "changed!");
+    EXPECT_EQ(lookup_result_message(composed), "original");
+}
+
+TEST(CorvexResultValue, MessageIsEmptyUnlessGivenAndCopiesAreEqual) {
+    const CorvexResult bare(RESULT_INVALID_FILE);
+    EXPECT_EQ(bare.code, 7);
+    EXPECT_TRUE(bare.message.empty());
+
+    const CorvexResult detailed(RESULT_FILE_NOT_EXIST, "detail");
+    const CorvexResult copy(detailed);
+    EXPECT_EQ(copy.code, detailed.code);
+    EXPECT_EQ(copy.message, "detail");
+}
+
+}  // namespace
