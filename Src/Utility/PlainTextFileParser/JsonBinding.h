@@ -1,0 +1,159 @@
+#pragma once
+// The credential document and its binding to `plain_text_info`.
+//
+// A credential file is a JSON object with six optional members:
+//
+//     {
+//         "connection_credentials": { "admin": "root:s3cret" },   // alias -> "user:password"
+//         "target_systems": [ "admin@10.0.0.0/30", "bmc-01.lab" ], // [alias "@"] host scope
+//         "kms_credentials": [ "admin" ],
+//         "bmc_credentials": [ "admin" ],
+//         "privpassword": "...",
+//         "newpassword": "..."
+//     }
+//
+// The binding reads the whole stream, parses it with Boost.JSON (comments allowed, at most 32
+// levels of nesting, no trailing commas, no invalid UTF-8) and binds each member on its own
+// through a JSON Pointer, so a missing or mistyped member leaves only its own field empty.
+// Only a document that cannot be read or parsed makes the whole binding fail.
+
+#include <istream>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <typeinfo>
+#include <utility>
+#include <vector>
+
+#include <boost/json/value.hpp>
+#include <boost/json/value_to.hpp>
+
+#include <PlainTextFileParser/Export.h>
+
+/// The credential document, bound. Every field defaults to empty; an empty field cannot be told
+/// from a missing member.
+struct plain_text_info {
+    /// Alias to credential text ("user:password"), ordered by alias.
+    std::map<std::string, std::string> connection_credentials;
+    /// Target entries ("alias@scope" or a bare scope), in document order.
+    std::vector<std::string> target_systems;
+    /// Aliases handed out under the "@kmsid" key form, in document order.
+    std::vector<std::string> kms_credentials;
+    /// Aliases handed out under the "@bmc-password" key form, in document order.
+    std::vector<std::string> bmc_credentials;
+    /// Handed out under the key "privpassword" when not empty.
+    std::string privpassword;
+    /// Handed out under the key "newpassword" when not empty.
+    std::string newpassword;
+};
+
+/// Names of the document's members, in binding order.
+inline constexpr const char KEY_CONNECTION_CREDENTIALS[] = "connection_credentials";
+inline constexpr const char KEY_TARGET_SYSTEMS[] = "target_systems";
+inline constexpr const char KEY_KMS_CREDENTIALS[] = "kms_credentials";
+inline constexpr const char KEY_BMC_CREDENTIALS[] = "bmc_credentials";
+inline constexpr const char KEY_PRIVPASSWORD[] = "privpassword";
+inline constexpr const char KEY_NEWPASSWORD[] = "newpassword";
+
+/// The six member names above, in binding order.
+inline constexpr const char* const PLAIN_TEXT_KEYS[] = {
+    KEY_CONNECTION_CREDENTIALS, KEY_TARGET_SYSTEMS, KEY_KMS_CREDENTIALS,
+    KEY_BMC_CREDENTIALS,        KEY_PRIVPASSWORD,   KEY_NEWPASSWORD};
+
+/// Reads the rest of `is` and parses it as one JSON document.
+///
+/// Parse options: at most 32 levels of nesting (the top-level value is the first), comments of
+/// both forms allowed, no trailing commas, no invalid UTF-8, no Infinity or NaN literals; only
+/// whitespace and comments may follow the top-level value.
+/// Throws boost::system::system_error when the text is not such a document, and std::bad_alloc.
+PLAINTEXTFILEPARSER_EXPORT boost::json::value read_json(std::istream& is);
+
+/// Appends `token` to the JSON Pointer `pointer` as one reference token and returns `pointer`.
+///
+/// "~" becomes "~0" and "/" becomes "~1"; a "/" goes in front unless `pointer` already ends in
+/// one. Throws std::bad_alloc.
+PLAINTEXTFILEPARSER_EXPORT std::string& json_pointer_append(std::string& pointer,
+                                                            const std::string& token);
+
+/// Converts a JSON value to `plain_text_info`, binding each of the six members on its own.
+/// Boost.JSON's `value_to<plain_text_info>` finds it. A value that is not an object, and a member
+/// that is missing or has the wrong type, give empty fields. Throws std::bad_alloc only.
+PLAINTEXTFILEPARSER_EXPORT plain_text_info tag_invoke(boost::json::value_to_tag<plain_text_info>,
+                                                      const boost::json::value& jv);
+
+namespace plain_text_detail {
+
+// "[assign failure](<pointer> >> <type name>): <what>\n"
+inline std::string assign_failure_text(const std::string& pointer, const char* type_name,
+                                       const char* what) {
+    std::string text = "[assign failure](";
+    text += pointer;
+    text += " >> ";
+    text += type_name;
+    text += "): ";
+    text += what;
+    text += "\n";
+    return text;
+}
+
+}  // namespace plain_text_detail
+
+/// The value at `pointer` under `root`, converted to `T`.
+///
+/// Throws std::runtime_error with the text
+/// "[assign failure](" + pointer + " >> " + type name of T + "): " + reason + "\n"
+/// when the pointer designates nothing or the value does not convert to `T`.
+template <class T>
+T json_get(const boost::json::value& root, const std::string& pointer) {
+    try {
+        return boost::json::value_to<T>(root.at_pointer(pointer));
+    } catch (const std::exception& e) {
+        throw std::runtime_error(
+            plain_text_detail::assign_failure_text(pointer, typeid(T).name(), e.what()));
+    }
+}
+
+/// Reads and parses the rest of `is` with `read_json`, then returns the value at `pointer`
+/// converted to `T`. Throws std::runtime_error as the value form does, for read and parse
+/// failures too.
+template <class T>
+T json_get(std::istream& is, const std::string& pointer) {
+    try {
+        const boost::json::value root = read_json(is);
+        return boost::json::value_to<T>(root.at_pointer(pointer));
+    } catch (const std::exception& e) {
+        throw std::runtime_error(
+            plain_text_detail::assign_failure_text(pointer, typeid(T).name(), e.what()));
+    }
+}
+
+/// Moves the value at `pointer` under `root`, converted to `T`, into `target` and returns true.
+/// Returns false and leaves `target` untouched when `json_get` fails. Throws nothing derived from
+/// std::exception.
+template <class T>
+bool json_assign(const boost::json::value& root, const std::string& pointer, T& target) {
+    try {
+        target = json_get<T>(root, pointer);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+/// Reads, parses and binds the whole document in `is` into `target` and returns true.
+/// Returns false and leaves `target` untouched when the document cannot be read or parsed.
+/// Throws nothing derived from std::exception.
+inline bool json_assign(std::istream& is, plain_text_info& target) {
+    try {
+        plain_text_info bound = json_get<plain_text_info>(is, std::string());
+        target.connection_credentials = std::move(bound.connection_credentials);
+        target.target_systems = std::move(bound.target_systems);
+        target.kms_credentials = std::move(bound.kms_credentials);
+        target.bmc_credentials = std::move(bound.bmc_credentials);
+        target.privpassword = std::move(bound.privpassword);
+        target.newpassword = std::move(bound.newpassword);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}

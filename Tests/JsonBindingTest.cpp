@@ -1,0 +1,220 @@
+// The binding of credential documents: which texts bind, and what each member binds to.
+
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include <PlainTextFileParser/JsonBinding.h>
+
+namespace {
+
+using strings = std::vector<std::string>;
+using string_map = std::map<std::string, std::string>;
+
+struct BindingCase {
+    const char* name;
+    std::string document;
+    bool bound;
+    plain_text_info expected;
+};
+
+// `depth` levels of `open` ... `close` around `inner`.
+std::string nested(int depth, const char* open, const char* close, const char* inner = "") {
+    std::string text;
+    for (int i = 0; i < depth; ++i)
+        text += open;
+    text += inner;
+    for (int i = 0; i < depth; ++i)
+        text += close;
+    return text;
+}
+
+const std::string kFull = R"({
+    "connection_credentials": {"b": "u2:p:2", "a": "u1:p1"},
+    "target_systems": ["a@10.0.0.1", "x", "x"],
+    "kms_credentials": ["a"],
+    "bmc_credentials": ["b"],
+    "privpassword": "pp",
+    "newpassword": "np"
+})";
+
+plain_text_info full_record() {
+    return {{{"a", "u1:p1"}, {"b", "u2:p:2"}}, {"a@10.0.0.1", "x", "x"}, {"a"}, {"b"}, "pp", "np"};
+}
+
+const BindingCase kCases[] = {
+    {"EmptyText", "", false, {}},
+    {"OnlyWhitespaceAndComments", " \n// nothing\n/* at all */ ", false, {}},
+    {"EmptyObject", "{}", true, {}},
+    {"TopLevelArray", "[]", true, {}},
+    {"TopLevelString", R"("connection_credentials")", true, {}},
+    {"TopLevelNumber", "42", true, {}},
+    {"TopLevelNull", "null", true, {}},
+    {"FullDocument", kFull, true, full_record()},
+    {"CommentsAround", "/* head */ // line\n" + kFull + " // tail\n/* end */", true, full_record()},
+    {"ByteOrderMark", "\xEF\xBB\xBF{}", false, {}},
+    {"TrailingCommaInObject", R"({"privpassword": "p",})", false, {}},
+    {"TrailingCommaInArray", R"({"target_systems": ["a",]})", false, {}},
+    {"TextAfterValue", R"({"privpassword": "p"} x)", false, {}},
+    {"SecondValue", R"({"privpassword": "p"} {})", false, {}},
+    {"NaNInIgnoredMember", R"({"other": NaN, "privpassword": "p"})", false, {}},
+    {"InfinityInIgnoredMember", R"({"other": -Infinity, "privpassword": "p"})", false, {}},
+    {"InvalidUtf8InString", "{\"privpassword\": \"\xC3\x28\"}", false, {}},
+    {"InvalidUtf8InMemberName", "{\"\xFF\": 1, \"privpassword\": \"p\"}", false, {}},
+    {"Depth32InIgnoredMember",
+     R"({"other": )" + nested(31, "[", "]") + R"(, "privpassword": "p"})",
+     true,
+     {{}, {}, {}, {}, "p", {}}},
+    {"Depth33InIgnoredMember",
+     R"({"other": )" + nested(32, "[", "]") + R"(, "privpassword": "p"})",
+     false,
+     {}},
+    {"Depth32OfObjects",
+     R"({"other": )" + nested(31, R"({"k":)", "}", "1") + R"(, "newpassword": "n"})",
+     true,
+     {{}, {}, {}, {}, {}, "n"}},
+    {"Depth33OfObjects", R"({"other": )" + nested(32, R"({"k":)", "}", "1") + "}", false, {}},
+    {"LastDuplicateWins",
+     R"({"privpassword": "first", "connection_credentials": {"a": "1", "a": "2"},
+         "privpassword": "last"})",
+     true,
+     {{{"a", "2"}}, {}, {}, {}, "last", {}}},
+    {"KeysAreCaseSensitive", R"({"PrivPassword": "p", "Target_Systems": ["a"]})", true, {}},
+    {"TargetSystemsAsString",
+     R"({"target_systems": "a@10.0.0.1", "privpassword": "p"})",
+     true,
+     {{}, {}, {}, {}, "p", {}}},
+    {"NumberAmongKmsStrings",
+     R"({"kms_credentials": ["a", 1, "b"], "bmc_credentials": ["c"]})",
+     true,
+     {{}, {}, {}, {"c"}, {}, {}}},
+    {"PrivpasswordAsNumberAndNull",
+     R"({"privpassword": 12, "newpassword": "n"})",
+     true,
+     {{}, {}, {}, {}, {}, "n"}},
+    {"NullPassword", R"({"privpassword": null})", true, {}},
+    {"CredentialValueNotString",
+     R"({"connection_credentials": {"a": "u:p", "b": 5}, "kms_credentials": ["a"],
+         "privpassword": "p"})",
+     true,
+     {{}, {}, {"a"}, {}, "p", {}}},
+    {"CredentialsAsArray",
+     R"({"connection_credentials": ["a"], "newpassword": "n"})",
+     true,
+     {{}, {}, {}, {}, {}, "n"}},
+    {"EmptyContainers",
+     R"({"connection_credentials": {}, "target_systems": [], "privpassword": ""})",
+     true,
+     {}},
+    {"EscapesResolved",
+     R"({"connection_credentials": {"\u0061\/b": "\"u\":p"}, "priv\u0070assword": "\u0041"})",
+     true,
+     {{{"a/b", "\"u\":p"}}, {}, {}, {}, "A", {}}},
+    {"NulInPassword",
+     R"({"privpassword": "a\u0000b"})",
+     true,
+     {{}, {}, {}, {}, std::string("a\0b", 3), {}}},
+    {"OtherMembersIgnored",
+     R"({"x": {"y": [1, true, null, {"z": 2.5e3}]}, "bmc_credentials": ["m"]})",
+     true,
+     {{}, {}, {}, {"m"}, {}, {}}},
+};
+
+void PrintTo(const BindingCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class Binding : public ::testing::TestWithParam<BindingCase> {};
+
+TEST_P(Binding, BindsTheDocument) {
+    const BindingCase& c = GetParam();
+    std::istringstream stream(c.document);
+    plain_text_info info;
+    // A failed binding must leave the caller's record as it was.
+    info.privpassword = "untouched";
+    const plain_text_info before = info;
+
+    ASSERT_EQ(json_assign(stream, info), c.bound);
+    const plain_text_info& expected = c.bound ? c.expected : before;
+    EXPECT_EQ(info.connection_credentials, expected.connection_credentials);
+    EXPECT_EQ(info.target_systems, expected.target_systems);
+    EXPECT_EQ(info.kms_credentials, expected.kms_credentials);
+    EXPECT_EQ(info.bmc_credentials, expected.bmc_credentials);
+    EXPECT_EQ(info.privpassword, expected.privpassword);
+    EXPECT_EQ(info.newpassword, expected.newpassword);
+}
+
+INSTANTIATE_TEST_SUITE_P(Documents, Binding, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(JsonPointerAppend, EscapesAndSeparates) {
+    struct Case {
+        std::string pointer, token, expected;
+    };
+    const Case cases[] = {
+        {"", "target_systems", "/target_systems"},
+        {"", "a/b~c", "/a~1b~0c"},
+        {"", "~1", "/~01"},
+        {"", "", "/"},
+        {"/x", "y", "/x/y"},
+        {"/x/", "y", "/x/y"},
+    };
+    for (Case c : cases) {
+        std::string& result = json_pointer_append(c.pointer, c.token);
+        EXPECT_EQ(&result, &c.pointer);
+        EXPECT_EQ(c.pointer, c.expected) << c.token;
+    }
+}
+
+TEST(JsonGet, FailureTextNamesPointerTypeAndReason) {
+    std::istringstream stream(R"({"target_systems": "x"})");
+    const boost::json::value root = read_json(stream);
+    const std::string type = typeid(std::vector<std::string>).name();
+    struct Case {
+        std::string pointer, reason;
+    };
+    for (const Case& c :
+         {Case{"/target_systems", "not an array"}, Case{"/kms_credentials", "no referenced value"},
+          Case{"/target_systems/0", "scalar"}}) {
+        try {
+            json_get<std::vector<std::string>>(root, c.pointer);
+            ADD_FAILURE() << c.pointer << " did not throw";
+        } catch (const std::runtime_error& e) {
+            const std::string text = e.what();
+            const std::string head = "[assign failure](" + c.pointer + " >> " + type + "): ";
+            EXPECT_EQ(text.substr(0, head.size()), head);
+            EXPECT_NE(text.find(c.reason), std::string::npos) << text;
+            EXPECT_EQ(text.back(), '\n');
+        }
+    }
+}
+
+TEST(JsonGet, StreamFormReportsParseFailuresUnderTheEmptyPointer) {
+    std::istringstream stream("{");
+    try {
+        json_get<plain_text_info>(stream, "");
+        ADD_FAILURE() << "an incomplete document bound";
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("[assign failure]( >> ", 0), 0u) << e.what();
+    }
+}
+
+TEST(JsonAssign, ValueFormLeavesTargetOnFailureAndReplacesOnSuccess) {
+    std::istringstream stream(R"({"kms_credentials": ["a", 1], "bmc_credentials": ["b"]})");
+    const boost::json::value root = read_json(stream);
+    strings target = {"kept"};
+    EXPECT_FALSE(json_assign(root, "/kms_credentials", target));
+    EXPECT_EQ(target, strings{"kept"});
+    EXPECT_TRUE(json_assign(root, "/bmc_credentials", target));
+    EXPECT_EQ(target, strings{"b"});
+}
+
+TEST(ReadJson, ReadsFromTheCurrentPosition) {
+    std::istringstream stream("garbage{\"a\": [1, 2]}");
+    stream.seekg(7);
+    const boost::json::value value = read_json(stream);
+    EXPECT_EQ(value.at("a").as_array().size(), 2u);
+}
+
+}  // namespace
