@@ -1,0 +1,312 @@
+#include <Kelvor/Addrkit.h>
+
+#include <boost/asio/ip/address_v4.hpp>
+#include <boost/asio/ip/address_v6.hpp>
+#include <boost/asio/ip/network_v4.hpp>
+#include <boost/system/error_code.hpp>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace Kelvor {
+namespace {
+
+namespace ip = boost::asio::ip;
+
+// Largest number of entries one scope may expand to.
+constexpr std::uint64_t max_scope_size = 65536;
+
+constexpr std::size_t max_host_name_length = 253;
+constexpr std::size_t max_label_length = 63;
+
+// Bounds of a host-name range are kept to nine digits so that they, and
+// the distance between them, fit comfortably in 32 bits.
+constexpr std::size_t max_range_digits = 9;
+
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool is_letter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool all_digits(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), is_digit);
+}
+
+// Only printable, non-blank ASCII can appear in any accepted form. Checking
+// this first also keeps embedded NULs away from the C-string based parsers.
+bool is_visible_ascii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c > ' ' && c < '\x7f'; });
+}
+
+bool has_leading_zero(std::string_view digits) {
+    return digits.size() > 1 && digits[0] == '0';
+}
+
+// Value of a string of at most nine decimal digits.
+std::uint32_t digits_value(std::string_view digits) {
+    std::uint32_t value = 0;
+    for (char c : digits)
+        value = value * 10 + static_cast<std::uint32_t>(c - '0');
+    return value;
+}
+
+// Value of 1..max_digits decimal digits, written without a leading zero.
+std::optional<std::uint32_t> parse_decimal(std::string_view text, std::size_t max_digits) {
+    if (text.empty() || text.size() > max_digits || !all_digits(text) || has_leading_zero(text))
+        return std::nullopt;
+    return digits_value(text);
+}
+
+// Dotted-decimal IPv4 address with exactly four octets. The C library
+// already refuses leading zeros and short forms such as "1.2.3", but not
+// every C library does, and a leading zero reads as octal to some tools;
+// the shape is checked here so the answer never depends on the platform.
+std::optional<ip::address_v4> parse_ipv4(std::string_view text) {
+    std::size_t part_start = 0;
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+        if (i == text.size() || text[i] == '.') {
+            if (has_leading_zero(text.substr(part_start, i - part_start)))
+                return std::nullopt;
+            part_start = i + 1;
+        } else if (!is_digit(text[i])) {
+            return std::nullopt;
+        }
+    }
+    boost::system::error_code ec;
+    const ip::address_v4 address = ip::make_address_v4(text, ec);
+    if (ec)
+        return std::nullopt;
+    return address;
+}
+
+bool is_host_label(std::string_view label) {
+    if (label.empty() || label.size() > max_label_length || label.front() == '-' ||
+        label.back() == '-')
+        return false;
+    return std::all_of(label.begin(), label.end(),
+                       [](char c) { return is_letter(c) || is_digit(c) || c == '-'; });
+}
+
+bool is_hex_digit(char c) {
+    return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// A last label that reads as a number ("1", "0x7f") makes resolvers take
+// the whole name for an IPv4 address in one of the old loose notations, so
+// "0x7f.0.0.1" or "bmc.01" would not reach the machine its author meant.
+bool is_numeric_label(std::string_view label) {
+    if (label.size() >= 2 && label[0] == '0' && (label[1] == 'x' || label[1] == 'X'))
+        return std::all_of(label.begin() + 2, label.end(), is_hex_digit);
+    return all_digits(label);
+}
+
+// RFC 1123 host name. It needs a letter, and its last label must not be a
+// number (RFC 1123 keeps top-level labels alphabetic for the same reason):
+// a dotted number is a malformed address, never a name.
+bool is_host_name(std::string_view name) {
+    if (name.empty() || name.size() > max_host_name_length ||
+        std::none_of(name.begin(), name.end(), is_letter))
+        return false;
+    std::size_t label_start = 0;
+    for (;;) {
+        const std::size_t dot = name.find('.', label_start);
+        const std::size_t label_end = dot == std::string_view::npos ? name.size() : dot;
+        const std::string_view label = name.substr(label_start, label_end - label_start);
+        if (!is_host_label(label))
+            return false;
+        if (dot == std::string_view::npos)
+            return !is_numeric_label(label);
+        label_start = dot + 1;
+    }
+}
+
+// Appends `count` entries, entry(i) for i = 0 .. count - 1. Either every
+// entry is appended or, if an allocation fails, none is.
+template <typename Entry>
+void append_entries(std::vector<std::string>& out, std::uint64_t count, Entry entry) {
+    const std::size_t old_size = out.size();
+    try {
+        const std::size_t wanted = old_size + static_cast<std::size_t>(count);
+        // Grow geometrically so that many small scopes appended one after
+        // another into the same vector stay linear overall.
+        if (wanted > out.capacity())
+            out.reserve(std::max(wanted, 2 * out.capacity()));
+        for (std::uint64_t i = 0; i < count; ++i)
+            out.push_back(entry(i));
+    } catch (...) {
+        out.erase(out.begin() + static_cast<std::ptrdiff_t>(old_size), out.end());
+        throw;
+    }
+}
+
+// Appends first .. last inclusive, ascending, unless that is empty or too many.
+bool append_ipv4_span(std::uint32_t first, std::uint32_t last, std::vector<std::string>& out) {
+    if (first > last)
+        return false;
+    const std::uint64_t count = std::uint64_t{last} - first + 1;
+    if (count > max_scope_size)
+        return false;
+    append_entries(out, count, [first](std::uint64_t i) {
+        return ip::address_v4(first + static_cast<std::uint32_t>(i)).to_string();
+    });
+    return true;
+}
+
+// "10.0.0.7"
+bool spread_ipv4_address(std::string_view scope, std::vector<std::string>& out) {
+    const auto address = parse_ipv4(scope);
+    if (!address)
+        return false;
+    append_entries(out, 1, [&](std::uint64_t) { return address->to_string(); });
+    return true;
+}
+
+// "fe80::1" or "[FE80::0:1]"
+bool spread_ipv6_address(std::string_view scope, std::vector<std::string>& out) {
+    std::string_view text = scope;
+    if (text.front() == '[') {
+        if (text.size() < 2 || text.back() != ']')
+            return false;
+        text = text.substr(1, text.size() - 2);
+    }
+    // Zone indexes ("%eth0") are local to one machine and have no place in a
+    // shared scope; the parser would take them, so they are refused here.
+    if (text.find('%') != std::string_view::npos)
+        return false;
+    boost::system::error_code ec;
+    const ip::address_v6 address = ip::make_address_v6(text, ec);
+    if (ec)
+        return false;
+    // The C library writes the canonical text: lower case, the longest run
+    // of zero groups compressed, IPv4-mapped addresses in mixed notation.
+    append_entries(out, 1, [&](std::uint64_t) { return address.to_string(); });
+    return true;
+}
+
+// "10.0.0.250-10.0.1.2" or, naming only the last octet, "10.0.0.5-9"
+bool spread_ipv4_range(std::string_view scope, std::vector<std::string>& out) {
+    const std::size_t dash = scope.find('-');
+    if (dash == std::string_view::npos)
+        return false;
+    const auto first = parse_ipv4(scope.substr(0, dash));
+    if (!first)
+        return false;
+    const std::string_view tail = scope.substr(dash + 1);
+    std::uint32_t last = 0;
+    if (tail.find('.') != std::string_view::npos) {
+        const auto address = parse_ipv4(tail);
+        if (!address)
+            return false;
+        last = address->to_uint();
+    } else {
+        const auto octet = parse_decimal(tail, 3);
+        if (!octet || *octet > 255)
+            return false;
+        last = (first->to_uint() & 0xffffff00u) | *octet;
+    }
+    return append_ipv4_span(first->to_uint(), last, out);
+}
+
+// "192.168.1.0/30"
+bool spread_ipv4_block(std::string_view scope, std::vector<std::string>& out) {
+    const std::size_t slash = scope.find('/');
+    if (slash == std::string_view::npos)
+        return false;
+    const auto address = parse_ipv4(scope.substr(0, slash));
+    const auto prefix = parse_decimal(scope.substr(slash + 1), 2);
+    if (!address || !prefix || *prefix > 32)
+        return false;
+    const ip::network_v4 block(*address, static_cast<unsigned short>(*prefix));
+    // A block is named by its network address; host bits set mean a typo
+    // rather than a different block.
+    if (block.network() != *address)
+        return false;
+    const std::uint32_t network = block.network().to_uint();
+    const std::uint32_t broadcast = block.broadcast().to_uint();
+    // A /32 is one host and a /31 is a point-to-point link whose two
+    // addresses are both hosts; larger blocks lose network and broadcast.
+    if (*prefix >= 31)
+        return append_ipv4_span(network, broadcast, out);
+    return append_ipv4_span(network + 1, broadcast - 1, out);
+}
+
+// "bmc-01.lab.example"
+bool spread_host_name(std::string_view scope, std::vector<std::string>& out) {
+    if (!is_host_name(scope))
+        return false;
+    append_entries(out, 1, [&](std::uint64_t) { return std::string(scope); });
+    return true;
+}
+
+// "bmc[08-11].lab"
+bool spread_host_name_range(std::string_view scope, std::vector<std::string>& out) {
+    // Any further bracket is left in the name and fails the name check.
+    const std::size_t open = scope.find('[');
+    const std::size_t close = scope.find(']');
+    if (open == std::string_view::npos || close == std::string_view::npos || close < open)
+        return false;
+    const std::string_view bounds = scope.substr(open + 1, close - open - 1);
+    const std::size_t dash = bounds.find('-');
+    if (dash == std::string_view::npos)
+        return false;
+    const std::string_view first_text = bounds.substr(0, dash);
+    const std::string_view last_text = bounds.substr(dash + 1);
+    if (first_text.empty() || last_text.empty() || first_text.size() > max_range_digits ||
+        last_text.size() > max_range_digits || !all_digits(first_text) || !all_digits(last_text))
+        return false;
+    // A leading zero on the first bound asks for fixed-width numbers; without
+    // it the numbers are plain and a zero-led last bound is a mistake.
+    const std::size_t width = has_leading_zero(first_text) ? first_text.size() : 0;
+    if (width == 0 && has_leading_zero(last_text))
+        return false;
+    const std::uint32_t first = digits_value(first_text);
+    const std::uint32_t last = digits_value(last_text);
+    if (first > last || std::uint64_t{last} - first + 1 > max_scope_size)
+        return false;
+
+    const std::string_view head = scope.substr(0, open);
+    const std::string_view tail = scope.substr(close + 1);
+    const auto name_for = [&](std::uint32_t number) {
+        std::string digits = std::to_string(number);
+        if (digits.size() < width)
+            digits.insert(0, width - digits.size(), '0');
+        std::string name;
+        name.reserve(head.size() + digits.size() + tail.size());
+        name.append(head).append(digits).append(tail);
+        return name;
+    };
+    // Names differ only in the digits of their number. Digits bring no letter
+    // and no hyphen, and swapping digits for digits never changes whether a
+    // label reads as a number; only the lengths change. So a name that is
+    // valid stays valid with fewer digits, and checking the widest name, the
+    // last, covers them all before any is generated.
+    if (!is_host_name(name_for(last)))
+        return false;
+    append_entries(out, std::uint64_t{last} - first + 1, [&](std::uint64_t i) {
+        return name_for(first + static_cast<std::uint32_t>(i));
+    });
+    return true;
+}
+
+}  // namespace
+
+bool Addrkit::spread_scope_ip(const std::string& scope, std::vector<std::string>& addresses) {
+    if (scope.empty() || !is_visible_ascii(scope))
+        return false;
+    // The forms do not overlap: only IPv6 has colons, the IPv4 forms have no
+    // letters while host names need one, and only the host-name range has
+    // brackets without colons. Each form leaves `addresses` untouched unless
+    // it accepts the scope.
+    const std::string_view text = scope;
+    return spread_ipv4_address(text, addresses) || spread_ipv6_address(text, addresses) ||
+           spread_ipv4_range(text, addresses) || spread_ipv4_block(text, addresses) ||
+           spread_host_name(text, addresses) || spread_host_name_range(text, addresses);
+}
+
+}  // namespace Kelvor

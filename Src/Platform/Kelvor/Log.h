@@ -1,0 +1,63 @@
+#pragma once
+// Log records of the tool family.
+//
+// A record is a local `Log` object: construct it with a level, the source file and the line,
+// write the text to `Stream()`, and let it go out of scope; its destructor hands the finished
+// record to the process-wide sink.
+//
+//     {
+//         Kelvor::Log record(4, __FILE__, __LINE__);
+//         record.Stream() << "Enter " << name;
+//     }
+
+#include <functional>
+#include <sstream>
+#include <string>
+
+#include <Kelvor/KelvorLogExport.h>
+
+namespace Kelvor {
+
+/// A finished log record, as a sink receives it.
+struct LogRecord {
+    /// Severity: 1 is the most severe; larger numbers are more detailed traces.
+    unsigned level;
+    /// Source file of the statement that wrote the record, as the build names it.
+    std::string file;
+    /// Source line of that statement.
+    int line;
+    /// The text written to the record's stream.
+    std::string text;
+};
+
+/// Receives every finished record of the process.
+using LogSink = std::function<void(const LogRecord&)>;
+
+/// One log record, emitted when the object is destroyed.
+class KELVORLOG_EXPORT Log {
+public:
+    /// Opens a record of `level` for the statement at `file`:`line`. Throws std::bad_alloc.
+    Log(unsigned level, const char* file, int line);
+    Log(const Log&) = delete;
+    Log& operator=(const Log&) = delete;
+
+    /// Emits the record to the current sink. An exception thrown by the sink is swallowed.
+    virtual ~Log();
+
+    /// The record's text stream.
+    std::ostringstream& Stream();
+
+    /// Makes `sink` the process-wide sink and returns the previous one. An empty sink restores
+    /// the default, which writes one line per record to standard error for the levels up to the
+    /// threshold: 3, unless the environment variable KELVOR_LOG_LEVEL holds another number when
+    /// the first record is emitted. Safe to call from any thread. Throws std::bad_alloc.
+    static LogSink SetSink(LogSink sink);
+
+private:
+    unsigned level_;
+    const char* file_;
+    int line_;
+    std::ostringstream stream_;
+};
+
+}  // namespace Kelvor

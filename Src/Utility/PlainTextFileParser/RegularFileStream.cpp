@@ -1,0 +1,47 @@
+#include "PlainTextFileParser/RegularFileStream.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace plain_text_detail {
+namespace {
+
+// Opens `path` without blocking (a FIFO with no writer would otherwise block) and keeps the
+// descriptor only when it is a regular file. Returns -1 otherwise.
+int open_regular_file(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        return -1;
+    }
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) {
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    }
+    return fd;
+}
+
+}  // namespace
+
+RegularFileStream::RegularFileStream(const std::string& path) : stream_(nullptr) {
+    const int fd = open_regular_file(path);
+    if (fd < 0) {
+        stream_.setstate(std::ios_base::failbit);
+        return;
+    }
+    try {
+        // The buffer owns the descriptor from here on and closes it.
+        buffer_ = std::make_unique<__gnu_cxx::stdio_filebuf<char>>(fd, std::ios_base::in);
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    stream_.rdbuf(buffer_.get());
+}
+
+}  // namespace plain_text_detail

@@ -1,0 +1,45 @@
+#pragma once
+// How the strings of a credential document divide into their parts. Shared by the parser and
+// the tools that explain its result.
+
+#include <string>
+#include <string_view>
+
+namespace plain_text_detail {
+
+/// The alias that a target entry without "@" uses.
+inline constexpr std::string_view DEFAULT_ALIAS = "default_alias";
+
+/// A target entry divided at its last "@".
+struct target_entry {
+    std::string_view alias;
+    std::string_view scope;
+};
+
+/// "alias@scope" divides at the last "@" (the alias may hold further "@"); an entry without "@"
+/// is a bare scope under DEFAULT_ALIAS. The parts view `entry`.
+inline target_entry split_target_entry(std::string_view entry) {
+    const std::size_t at = entry.rfind('@');
+    if (at == std::string_view::npos) {
+        return {DEFAULT_ALIAS, entry};
+    }
+    return {entry.substr(0, at), entry.substr(at + 1)};
+}
+
+/// A credential text divided into user name and password.
+struct credential {
+    std::string user;
+    std::string password;
+};
+
+/// "user:password" divides at the first ":" (the password may hold further ":"); a text without
+/// ":" is a user name with an empty password.
+inline credential split_credential(std::string_view text) {
+    const std::size_t colon = text.find(':');
+    if (colon == std::string_view::npos) {
+        return {std::string(text), std::string()};
+    }
+    return {std::string(text.substr(0, colon)), std::string(text.substr(colon + 1))};
+}
+
+}  // namespace plain_text_detail

@@ -1,0 +1,130 @@
+#include <Kelvor/Addrkit.h>
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Kelvor::Addrkit;
+using Names = std::vector<std::string>;
+
+struct Expansion {
+    std::string scope;
+    Names expected;
+};
+
+struct LargeExpansion {
+    std::string scope;
+    std::size_t count;
+    std::string first;
+    std::string last;
+};
+
+const std::string label63(63, 'a');
+const std::string name253 = label63 + '.' + label63 + '.' + label63 + '.' + std::string(61, 'b');
+
+TEST(AddrkitAccepts, AppendsExactEntriesAfterExistingOnes) {
+    const std::vector<Expansion> cases = {
+        {"10.0.0.7", {"10.0.0.7"}},
+        {"0.0.0.0", {"0.0.0.0"}},
+        {"255.255.255.255", {"255.255.255.255"}},
+        {"[FE80::0:1]", {"fe80::1"}},
+        {"2001:DB8:0:0:8:800:200C:417A", {"2001:db8::8:800:200c:417a"}},
+        {"1:0:0:1:0:0:0:1", {"1:0:0:1::1"}},
+        {"2001:db8:0:1:1:1:1:1", {"2001:db8:0:1:1:1:1:1"}},
+        {"[0:0:0:0:0:0:0:0]", {"::"}},
+        {"::ffff:1.2.3.4", {"::ffff:1.2.3.4"}},
+        {"10.0.0.250-10.0.1.2",
+         {"10.0.0.250", "10.0.0.251", "10.0.0.252", "10.0.0.253", "10.0.0.254", "10.0.0.255",
+          "10.0.1.0", "10.0.1.1", "10.0.1.2"}},
+        {"10.0.0.7-10.0.0.7", {"10.0.0.7"}},
+        {"10.0.0.5-9", {"10.0.0.5", "10.0.0.6", "10.0.0.7", "10.0.0.8", "10.0.0.9"}},
+        {"10.0.0.0-0", {"10.0.0.0"}},
+        {"192.168.1.0/30", {"192.168.1.1", "192.168.1.2"}},
+        {"192.168.1.6/31", {"192.168.1.6", "192.168.1.7"}},
+        {"192.168.1.7/32", {"192.168.1.7"}},
+        {"bmc-01.lab.example", {"bmc-01.lab.example"}},
+        {"BMC.Lab", {"BMC.Lab"}},
+        {"4x", {"4x"}},
+        {"01.lab.0xg", {"01.lab.0xg"}},
+        {name253, {name253}},
+        {"bmc[08-11].lab", {"bmc08.lab", "bmc09.lab", "bmc10.lab", "bmc11.lab"}},
+        {"n[8-11]", {"n8", "n9", "n10", "n11"}},
+        {"n[0-1]", {"n0", "n1"}},
+        {"rack[0099-0101]", {"rack0099", "rack0100", "rack0101"}},
+        {"[1-2]a.example", {"1a.example", "2a.example"}},
+        {label63.substr(1) + "[8-9]", {label63.substr(1) + "8", label63.substr(1) + "9"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.scope);
+        Names out = {"kept"};
+        Names expected = {"kept"};
+        expected.insert(expected.end(), c.expected.begin(), c.expected.end());
+        EXPECT_TRUE(Addrkit::spread_scope_ip(c.scope, out));
+        EXPECT_EQ(out, expected);
+    }
+}
+
+TEST(AddrkitAccepts, LargeScopesUpToTheCap) {
+    const std::vector<LargeExpansion> cases = {
+        {"10.1.0.0/16", 65534, "10.1.0.1", "10.1.255.254"},
+        {"10.0.0.0-10.0.255.255", 65536, "10.0.0.0", "10.0.255.255"},
+        {"10.0.255.0-10.1.0.255", 512, "10.0.255.0", "10.1.0.255"},
+        {"h[00000-65535]", 65536, "h00000", "h65535"},
+        {"h[1-65536]", 65536, "h1", "h65536"},
+        {"n[08-100]", 93, "n08", "n100"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.scope);
+        Names out;
+        ASSERT_TRUE(Addrkit::spread_scope_ip(c.scope, out));
+        ASSERT_EQ(out.size(), c.count);
+        EXPECT_EQ(out.front(), c.first);
+        EXPECT_EQ(out.back(), c.last);
+    }
+}
+
+TEST(AddrkitAccepts, SuccessiveCallsAccumulateInOrder) {
+    Names out;
+    ASSERT_TRUE(Addrkit::spread_scope_ip("10.0.0.1-2", out));
+    ASSERT_FALSE(Addrkit::spread_scope_ip("10.0.0.3-1", out));
+    ASSERT_TRUE(Addrkit::spread_scope_ip("h[1-2]", out));
+    EXPECT_EQ(out, (Names{"10.0.0.1", "10.0.0.2", "h1", "h2"}));
+}
+
+TEST(AddrkitRejects, LeavesAddressesUnchanged) {
+    const std::vector<std::string> cases = {
+        // blanks and stray bytes
+        "", " ", " 10.0.0.7", "10.0.0.7 ", "10.0.0\t.7", "bmc\n01", "bmc\xc3\xa9.lab",
+        std::string("10.0.0.7\0.9", 10), std::string("bmc\0x", 5), std::string("::1\0x", 5),
+        std::string("[::1\0]", 6),
+        // IPv4 addresses
+        "010.1.1.1", "1.2.3.04", "10.0.0", "10.0.0.7.1", "10.0.0.256", "10..0.7", "0x7f.0.0.1",
+        // IPv6 addresses
+        "[10.0.0.7]", "[fe80::1", "fe80::1]", "[[::1]]", "[]", "fe80::1%eth0", "[fe80::1%1]",
+        "1:2:3:4:5:6:7:8:9", "12345::", "::ffff:01.2.3.4", "1::2::3", "::1-::5", "2001:db8::/64",
+        // IPv4 ranges
+        "10.0.0.9-10.0.0.5", "10.0.0.9-5", "10.0.0.5-256", "10.0.0.5-09", "10.0.0.5-", "-10.0.0.5",
+        "10.0.0.5-6-7", "10.0.0.5-10.0.1", "10.0.0.0-10.1.0.0", "0.0.0.0-255.255.255.255",
+        // IPv4 blocks
+        "10.0.0.1/24", "10.0.0.0/33", "10.0.0.0/024", "10.0.0.0/", "/24", "10.0.0.0/16/1",
+        "10.0.0.0/15", "0.0.0.0/0",
+        // host names
+        "-bmc.lab", "bmc-.lab", "bmc..lab", "bmc.lab.", ".bmc", "bmc_01", "123.456", "bmc.01",
+        "0x7f", "bmc.0X1f", label63 + "a.lab", name253 + "b",
+        // host-name ranges
+        "n[11-08]", "n[1-3][1-3]", "n[1-3", "n1-3]", "n]1-3[", "n[]", "n[1]", "n[-1-3]", "n[1-010]",
+        "n[0000000000-1]", "n[a-c]", "[1-3]", "-[1-3]", "n[0-65536]", label63.substr(1) + "[9-10]",
+        "n[1-3].-x", "n.[1-3]", "n.0x[1-3]"};
+    for (const auto& scope : cases) {
+        SCOPED_TRACE(scope);
+        Names out = {"sentinel"};
+        EXPECT_FALSE(Addrkit::spread_scope_ip(scope, out));
+        EXPECT_EQ(out, Names{"sentinel"});
+    }
+}
+
+}  // namespace

@@ -1,0 +1,258 @@
+// PlainTextParser::parse end to end over small credential files: result, detail message, the
+// caller's map afterwards and the log records written.
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <utility>
+
+#include <gtest/gtest.h>
+
+#include <PlainTextFileParser/PlainTextFileParser.h>
+
+#include "TestSupport.h"
+
+namespace {
+
+using string_map = std::map<std::string, std::string>;
+using test_support::LogCapture;
+using test_support::TempDir;
+
+const char* const kNoCredential = "No credential found in plain text file";
+const char* const kSourceFile = "Src/Utility/PlainTextFileParser/PlainTextFileParser.cpp";
+
+struct ParseCase {
+    const char* name;
+    std::string document;
+    string_map before;  // the caller's map before the call
+    int code;
+    string_map after;
+    std::vector<std::string> rejected;  // target entries logged as invalid, in order
+};
+
+const ParseCase kCases[] = {
+    {"EmptyFile", "", {}, RESULT_INVALID_FILE, {}, {}},
+    {"NotJson", "credentials: none", {}, RESULT_INVALID_FILE, {}, {}},
+    {"NotJsonWithCallerEntry", "{", {{"k", "v"}}, RESULT_SUCCEED, {{"k", "v"}}, {}},
+    {"BareScopeUsesDefaultAlias",
+     R"({"connection_credentials": {"default_alias": "u:p"}, "target_systems": ["10.0.0.1"]})",
+     {},
+     RESULT_SUCCEED,
+     {{"u@10.0.0.1", "p"}},
+     {}},
+    {"BareScopeWithoutDefaultAlias",
+     R"({"connection_credentials": {"a": "u:p"}, "target_systems": ["10.0.0.1", "not valid"]})",
+     {},
+     RESULT_INVALID_FILE,
+     {},
+     {}},
+    {"SplitsAtTheLastAt",
+     R"({"connection_credentials": {"a@b": "u:p", "a": "x:y"},
+         "target_systems": ["a@b@10.0.0.1"]})",
+     {},
+     RESULT_SUCCEED,
+     {{"u@10.0.0.1", "p"}},
+     {}},
+    {"EmptyScopeIsRejected",
+     R"({"connection_credentials": {"a": "u:p", "default_alias": "d:q"},
+         "target_systems": ["a@", ""]})",
+     {},
+     RESULT_INVALID_FILE,
+     {},
+     {"a@", ""}},
+    {"LeadingAtMeansEmptyAlias",
+     R"({"connection_credentials": {"": "u:p", "@x": "v:q"},
+         "target_systems": ["@10.0.0.1", "@x@10.0.0.2"]})",
+     {},
+     RESULT_SUCCEED,
+     {{"u@10.0.0.1", "p"}, {"v@10.0.0.2", "q"}},
+     {}},
+    {"InvalidScopeOfUnknownAliasIsNotLogged",
+     R"({"connection_credentials": {"a": "u:p"}, "target_systems": ["b@not a scope"]})",
+     {},
+     RESULT_INVALID_FILE,
+     {},
+     {}},
+    {"InvalidScopeIsLoggedWholeAndSkipped",
+     R"({"connection_credentials": {"a": "u:p"},
+         "target_systems": ["a@10.0.0.300", "a@10.0.0.2", "a@10.0.0.300"]})",
+     {},
+     RESULT_SUCCEED,
+     {{"u@10.0.0.2", "p"}},
+     {"a@10.0.0.300", "a@10.0.0.300"}},
+    {"CredentialWithoutColonOrWithLeadingColon",
+     R"({"connection_credentials": {"a": "user", "b": ":pw"}, "kms_credentials": ["a", "b"]})",
+     {},
+     RESULT_SUCCEED,
+     {{"user@kmsid", ""}, {"@kmsid", "pw"}},
+     {}},
+    {"OnlyTheFirstColonDivides",
+     R"({"connection_credentials": {"a": "u:p:a:ss"}, "bmc_credentials": ["a", "zz"]})",
+     {},
+     RESULT_SUCCEED,
+     {{"u@bmc-password", "p:a:ss"}},
+     {}},
+    {"FirstTargetWinsASharedAddress",
+     R"({"connection_credentials": {"a": "u:first", "b": "u:second"},
+         "target_systems": ["b@10.0.0.2-3", "a@10.0.0.3", "a@10.0.0.4"]})",
+     {},
+     RESULT_SUCCEED,
+     {{"u@10.0.0.2", "second"}, {"u@10.0.0.3", "second"}, {"u@10.0.0.4", "first"}},
+     {}},
+    {"ExpandsAScope",
+     R"({"connection_credentials": {"a": "u:p"}, "target_systems": ["a@192.168.1.0/30"]})",
+     {},
+     RESULT_SUCCEED,
+     {{"u@192.168.1.1", "p"}, {"u@192.168.1.2", "p"}},
+     {}},
+    {"OneAliasEverywhere",
+     R"({"connection_credentials": {"a": "u:p"}, "target_systems": ["a@10.0.0.1"],
+         "kms_credentials": ["a"], "bmc_credentials": ["a"]})",
+     {},
+     RESULT_SUCCEED,
+     {{"u@10.0.0.1", "p"}, {"u@kmsid", "p"}, {"u@bmc-password", "p"}},
+     {}},
+    {"TargetsComeBeforeKms",
+     R"({"connection_credentials": {"a": "u:target", "b": "u:kms"},
+         "kms_credentials": ["b"], "target_systems": ["a@kmsid"]})",
+     {},
+     RESULT_SUCCEED,
+     {{"u@kmsid", "target"}},
+     {}},
+    {"KmsListIsWalkedInOrder",
+     R"({"connection_credentials": {"a": "u:1", "b": "u:2"}, "kms_credentials": ["b", "a"]})",
+     {},
+     RESULT_SUCCEED,
+     {{"u@kmsid", "2"}},
+     {}},
+    {"AliasesAreWholeAndCaseSensitive",
+     R"({"connection_credentials": {"a": "u:p"}, "kms_credentials": ["A", "x@a", "a "]})",
+     {},
+     RESULT_INVALID_FILE,
+     {},
+     {}},
+    {"EmptyPasswordsAddNothing",
+     R"({"connection_credentials": {"a": "u:p"}, "privpassword": "", "newpassword": "n"})",
+     {},
+     RESULT_SUCCEED,
+     {{"newpassword", "n"}},
+     {}},
+    {"CallerEntriesKeepTheirValues",
+     R"({"connection_credentials": {"a": "u:new"}, "target_systems": ["a@10.0.0.1"],
+         "privpassword": "theirs"})",
+     {{"privpassword", "mine"}, {"u@10.0.0.1", "old"}},
+     RESULT_SUCCEED,
+     {{"privpassword", "mine"}, {"u@10.0.0.1", "old"}},
+     {}},
+    {"CredentialsAloneAreNotEnough",
+     R"({"connection_credentials": {"a": "u:p", "b": "v:q"}, "target_systems": [],
+         "kms_credentials": [], "privpassword": ""})",
+     {},
+     RESULT_INVALID_FILE,
+     {},
+     {}},
+    {"MistypedMemberLeavesTheOthers",
+     R"({"connection_credentials": {"a": "u:p"}, "target_systems": "a@10.0.0.1",
+         "bmc_credentials": ["a"]})",
+     {},
+     RESULT_SUCCEED,
+     {{"u@bmc-password", "p"}},
+     {}},
+    {"RepeatedTargetChangesNothing",
+     R"({"connection_credentials": {"a": "u:p", "b": "u:q"},
+         "target_systems": ["a@10.0.0.1", "b@10.0.0.1", "a@10.0.0.1"]})",
+     {},
+     RESULT_SUCCEED,
+     {{"u@10.0.0.1", "p"}},
+     {}},
+};
+
+void PrintTo(const ParseCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class Parse : public ::testing::TestWithParam<ParseCase> {};
+
+TEST_P(Parse, HandsOutTheDocument) {
+    const ParseCase& c = GetParam();
+    TempDir dir;
+    const std::string path = dir.write("credentials.json", c.document);
+    string_map map = c.before;
+    LogCapture log;
+
+    const CorvexResult result = PlainTextParser::parse(path, map);
+
+    EXPECT_EQ(result.code, c.code);
+    EXPECT_EQ(result.message, c.code == RESULT_SUCCEED ? "" : kNoCredential);
+    EXPECT_EQ(map, c.after);
+    ASSERT_EQ(log.records().size(), 1 + c.rejected.size());
+    EXPECT_EQ(log.records()[0].level, 4u);
+    EXPECT_EQ(log.records()[0].text, "Enter PlainTextParser::parse");
+    for (std::size_t i = 0; i < c.rejected.size(); ++i) {
+        const Kelvor::LogRecord& record = log.records()[i + 1];
+        EXPECT_EQ(record.level, 1u);
+        EXPECT_EQ(record.text, "The format of host <" + c.rejected[i] + "> is invalid");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Documents, Parse, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ParseRecords, CarryTheSourceFileAndLine) {
+    TempDir dir;
+    const std::string path = dir.write(
+        "c.json", R"({"connection_credentials": {"a": "u:p"}, "target_systems": ["a@-"]})");
+    string_map map;
+    LogCapture log;
+    PlainTextParser::parse(path, map);
+    ASSERT_EQ(log.records().size(), 2u);
+    EXPECT_EQ(log.records()[0].file, kSourceFile);
+    EXPECT_EQ(log.records()[0].line, 49);
+    EXPECT_EQ(log.records()[1].file, kSourceFile);
+    EXPECT_EQ(log.records()[1].line, 82);
+}
+
+// Paths that are no regular file: like a missing file, the map stays untouched and only the
+// entry record is written. None of them may block or read without end.
+TEST(ParseUnopenable, AnswersFileNotExist) {
+    TempDir dir;
+    const std::string fifo = (dir.path() / "fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string paths[] = {(dir.path() / "missing.json").string(),
+                                 dir.path().string(),
+                                 fifo,
+                                 "/dev/zero",
+                                 "/dev/null",
+                                 ""};
+    for (const std::string& path : paths) {
+        string_map map = {{"k", "v"}};
+        LogCapture log;
+        const CorvexResult result = PlainTextParser::parse(path, map);
+        EXPECT_EQ(result.code, RESULT_FILE_NOT_EXIST) << path;
+        EXPECT_EQ(result.message, "The plain text file not exists");
+        EXPECT_EQ(map, (string_map{{"k", "v"}}));
+        EXPECT_EQ(log.records().size(), 1u);
+    }
+}
+
+TEST(ParseUnopenable, FollowsSymbolicLinksToRegularFiles) {
+    TempDir dir;
+    const std::string target = dir.write("real.json", R"({"privpassword": "p"})");
+    const auto link = dir.path() / "link.json";
+    std::filesystem::create_symlink(target, link);
+    string_map map;
+    EXPECT_EQ(PlainTextParser::parse(link.string(), map).code, RESULT_SUCCEED);
+    EXPECT_EQ(map, (string_map{{"privpassword", "p"}}));
+}
+
+TEST(ParseUnopenable, FileThatDisappearsBetweenCalls) {
+    TempDir dir;
+    const std::string path = dir.write("c.json", R"({"newpassword": "n"})");
+    string_map map;
+    EXPECT_EQ(PlainTextParser::parse(path, map).code, RESULT_SUCCEED);
+    std::filesystem::remove(path);
+    EXPECT_EQ(PlainTextParser::parse(path, map).code, RESULT_FILE_NOT_EXIST);
+    EXPECT_EQ(map, (string_map{{"newpassword", "n"}}));
+}
+
+}  // namespace

@@ -1,0 +1,43 @@
+#pragma once
+// Helpers shared by the tests: a scratch directory and a capture of the log records.
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <Kelvor/Log.h>
+
+namespace test_support {
+
+/// A fresh directory under the system's temporary directory, removed with its content.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    /// Writes `content` to the file `name` in the directory and returns its path.
+    std::string write(const std::string& name, const std::string& content) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+/// Collects the log records emitted while it lives, in place of the default sink.
+class LogCapture {
+public:
+    LogCapture();
+    ~LogCapture();
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
+
+    const std::vector<Kelvor::LogRecord>& records() const { return records_; }
+
+private:
+    std::vector<Kelvor::LogRecord> records_;
+    Kelvor::LogSink previous_;
+};
+
+}  // namespace test_support
