@@ -8,7 +8,6 @@
 #include <stdexcept>
 #include <vector>
 
-#include <boost/json/parse_options.hpp>
 #include <boost/json/stream_parser.hpp>
 #include <boost/system/system_error.hpp>
 
@@ -71,7 +70,7 @@ struct member_binder {
     key_binder bind;
 };
 
-// The field type of each document member, in binding order.
+// The field type of each document member, in binding order (the order of PLAIN_TEXT_KEYS).
 const member_binder MEMBER_BINDERS[] = {
     {KEY_CONNECTION_CREDENTIALS, &bind_key<std::map<std::string, std::string>>},
     {KEY_TARGET_SYSTEMS, &bind_key<std::vector<std::string>>},
@@ -85,14 +84,8 @@ static_assert(std::size(MEMBER_BINDERS) == std::size(PLAIN_TEXT_KEYS),
 
 std::vector<key_binding> bind_keys(const document_source& source) {
     std::vector<key_binding> keys;
-    for (const char* key : PLAIN_TEXT_KEYS) {
-        const auto binder =
-            std::find_if(std::begin(MEMBER_BINDERS), std::end(MEMBER_BINDERS),
-                         [key](const member_binder& b) { return std::string_view(b.key) == key; });
-        if (binder == std::end(MEMBER_BINDERS)) {
-            throw std::logic_error(std::string("no binder for the member ") + key);
-        }
-        keys.push_back(binder->bind(source, key));
+    for (const member_binder& member : MEMBER_BINDERS) {
+        keys.push_back(member.bind(source, member.key));
     }
     return keys;
 }
@@ -122,15 +115,6 @@ std::vector<unknown_alias> find_unknown_aliases(const plain_text_info& info) {
         }
     }
     return unknown;
-}
-
-boost::json::parse_options credential_parse_options() {
-    boost::json::parse_options options;
-    options.max_depth = 32;
-    options.allow_comments = true;
-    options.allow_trailing_commas = false;
-    options.allow_invalid_utf8 = false;
-    return options;
 }
 
 parse_failure failure_at(const std::string& text, std::size_t offset, std::string message) {

@@ -5,7 +5,6 @@
 #include <streambuf>
 
 #include <boost/json/parse.hpp>
-#include <boost/json/parse_options.hpp>
 
 namespace {
 
@@ -49,15 +48,6 @@ std::string read_rest(std::istream& is) {
     return text;
 }
 
-boost::json::parse_options credential_parse_options() {
-    boost::json::parse_options options;
-    options.max_depth = 32;
-    options.allow_comments = true;
-    options.allow_trailing_commas = false;
-    options.allow_invalid_utf8 = false;
-    return options;
-}
-
 // Binds the member `key` of `document` into `field`; a failure leaves `field` empty.
 template <class T>
 void bind_member(const boost::json::value& document, const char* key, T& field) {
@@ -67,6 +57,15 @@ void bind_member(const boost::json::value& document, const char* key, T& field) 
 }
 
 }  // namespace
+
+boost::json::parse_options credential_parse_options() noexcept {
+    boost::json::parse_options options;
+    options.max_depth = 32;
+    options.allow_comments = true;
+    options.allow_trailing_commas = false;
+    options.allow_invalid_utf8 = false;
+    return options;
+}
 
 boost::json::value read_json(std::istream& is) {
     const std::string text = read_rest(is);

@@ -25,6 +25,7 @@
 #include <utility>
 #include <vector>
 
+#include <boost/json/parse_options.hpp>
 #include <boost/json/value.hpp>
 #include <boost/json/value_to.hpp>
 
@@ -60,11 +61,15 @@ inline constexpr const char* const PLAIN_TEXT_KEYS[] = {
     KEY_CONNECTION_CREDENTIALS, KEY_TARGET_SYSTEMS, KEY_KMS_CREDENTIALS,
     KEY_BMC_CREDENTIALS,        KEY_PRIVPASSWORD,   KEY_NEWPASSWORD};
 
+/// The options with which credential documents are parsed: at most 32 levels of nesting (the
+/// top-level value is the first), comments of both forms allowed, no trailing commas, no invalid
+/// UTF-8. Boost.JSON never accepts Infinity or NaN literals. Never throws.
+PLAINTEXTFILEPARSER_EXPORT boost::json::parse_options credential_parse_options() noexcept;
+
 /// Reads the rest of `is` and parses it as one JSON document.
 ///
-/// Parse options: at most 32 levels of nesting (the top-level value is the first), comments of
-/// both forms allowed, no trailing commas, no invalid UTF-8, no Infinity or NaN literals; only
-/// whitespace and comments may follow the top-level value.
+/// Parses with `credential_parse_options()`; only whitespace and comments may follow the
+/// top-level value.
 /// Throws boost::system::system_error when the text is not such a document, and std::bad_alloc.
 PLAINTEXTFILEPARSER_EXPORT boost::json::value read_json(std::istream& is);
 
