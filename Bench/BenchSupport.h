@@ -1,0 +1,50 @@
+#pragma once
+// Pieces shared by the benchmark programs: the bulk file read and the floor that parse is
+// measured against, a scratch folder for the generated documents and a silent log sink.
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <boost/json/parse_options.hpp>
+
+#include "DocumentGenerator.h"
+
+namespace ptfp_bench {
+
+/// The whole file at `path`: one open, one fstat and read() until the end, which for a regular
+/// file is a single call. Throws std::runtime_error when the file cannot be read.
+std::string read_file_bulk(const std::string& path);
+
+/// The floor's parse options, written out here so that the floor does not move with the library:
+/// at most 32 levels, comments allowed, no trailing commas, no invalid UTF-8. bench_selfcheck
+/// checks that they are still the library's credential_parse_options().
+boost::json::parse_options floor_parse_options();
+
+/// The floor for one parse of the file at `path`: the least work any implementation has to do
+/// to hand out `entries`. Reads the file in bulk, parses it with Boost.JSON as the binding does,
+/// and, while the parsed document is alive, as it must be when the entries are taken from it,
+/// inserts every entry (key and value copied) into a fresh map in the given order. Everything is
+/// released before it returns; the result is the number of entries the map held.
+std::size_t run_floor(const std::string& path, const std::vector<OutputEntry>& entries);
+
+/// A new folder under the system's temporary folder, removed with its content.
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    /// Writes `text` to the file `name` in the folder and returns its path.
+    std::string write(const std::string& name, const std::string& text) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+/// Makes the process-wide log sink one that drops every record.
+void silence_log();
+
+}  // namespace ptfp_bench
