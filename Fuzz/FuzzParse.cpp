@@ -1,0 +1,184 @@
+// PlainTextParser::parse end to end: the bytes are written to a file, which is parsed twice,
+// once into a map that already holds the caller's entries and once into an empty map.
+//
+// Checked on every input:
+// - the caller's entries keep their values;
+// - every key that parse adds is "privpassword", "newpassword", or ends in "@kmsid" or
+//   "@bmc-password", or is a user name, "@" and one address (an IPv4 or IPv6 text or a host name);
+// - the code is RESULT_SUCCEED when the map is not empty at the end (with an empty message),
+//   else RESULT_INVALID_FILE with "No credential found in plain text file";
+// - both calls add the same entries: the pre-filled map ends as the caller's entries plus the
+//   entries of the empty-map call whose keys the caller did not hold;
+// - each call writes one level 4 record "Enter PlainTextParser::parse" and otherwise only level 1
+//   records "The format of host <...> is invalid", the same ones both times.
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <Kelvor/Log.h>
+#include <PlainTextFileParser/PlainTextFileParser.h>
+
+#include "FuzzSupport.h"
+
+namespace {
+
+using namespace fuzz_support;
+
+using output_map = std::map<std::string, std::string>;
+
+// The records of one call, as the sink saw them.
+struct SeenRecords {
+    int entries = 0;
+    std::vector<std::string> rejected_hosts;
+    bool unexpected = false;
+};
+
+SeenRecords seen;
+
+void collect_record(const Kelvor::LogRecord& record) {
+    constexpr std::string_view prefix = "The format of host <";
+    constexpr std::string_view suffix = "> is invalid";
+    if (record.level == 4 && record.text == "Enter PlainTextParser::parse") {
+        ++seen.entries;
+    } else if (record.level == 1 && starts_with(record.text, prefix) &&
+               ends_with(record.text, suffix) &&
+               record.text.size() >= prefix.size() + suffix.size()) {
+        seen.rejected_hosts.push_back(record.text);
+    } else {
+        seen.unexpected = true;
+    }
+}
+
+// One file per process, rewritten for every input. It is unlinked as soon as it exists and
+// reached through /proc/self/fd, so no file is left behind however the process ends.
+class InputFile {
+public:
+    InputFile() {
+        const char* directory = std::getenv("TMPDIR");
+        std::string pattern = (directory != nullptr && *directory != '\0') ? directory : "/tmp";
+        pattern += "/ptfp-fuzz-parse-XXXXXX";
+        fd_ = ::mkstemp(pattern.data());
+        if (fd_ < 0) {
+            std::abort();
+        }
+        ::unlink(pattern.c_str());
+        path_ = "/proc/self/fd/" + std::to_string(fd_);
+    }
+
+    const std::string& path() const { return path_; }
+
+    void write(const std::uint8_t* data, std::size_t size) {
+        if (::ftruncate(fd_, 0) != 0) {
+            std::abort();
+        }
+        std::size_t done = 0;
+        while (done < size) {
+            const ssize_t written =
+                ::pwrite(fd_, data + done, size - done, static_cast<off_t>(done));
+            if (written < 0 && errno == EINTR) {
+                continue;
+            }
+            if (written <= 0) {
+                std::abort();
+            }
+            done += static_cast<std::size_t>(written);
+        }
+    }
+
+private:
+    int fd_ = -1;
+    std::string path_;
+};
+
+InputFile& input_file() {
+    static InputFile file;
+    return file;
+}
+
+const output_map& caller_entries() {
+    // Keys that a document can produce too, so that "the first value stored wins" is exercised.
+    static const output_map entries = {
+        {"admin@10.0.0.1", "caller-value-one"},
+        {"privpassword", "caller-value-two"},
+    };
+    return entries;
+}
+
+bool is_added_key(const std::string& key) {
+    if (key == "privpassword" || key == "newpassword" || ends_with(key, "@kmsid") ||
+        ends_with(key, "@bmc-password")) {
+        return true;
+    }
+    const std::size_t at = key.rfind('@');
+    return at != std::string::npos && is_address_or_host_name(key.substr(at + 1));
+}
+
+struct CallOutcome {
+    CorvexResult result;
+    SeenRecords records;
+};
+
+CallOutcome parse_into(output_map& out) {
+    seen = SeenRecords();
+    CorvexResult result = PlainTextParser::parse(input_file().path(), out);
+    return {std::move(result), std::move(seen)};
+}
+
+void check_result(const CallOutcome& outcome, const output_map& out) {
+    require(outcome.records.entries == 1);
+    require(!outcome.records.unexpected);
+    if (out.empty()) {
+        require(outcome.result.code == RESULT_INVALID_FILE);
+        require(outcome.result.message == "No credential found in plain text file");
+    } else {
+        require(outcome.result.code == RESULT_SUCCEED);
+        require(outcome.result.message.empty());
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    Kelvor::Log::SetSink(collect_record);
+    input_file();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    input_file().write(data, size);
+
+    output_map prefilled = caller_entries();
+    const CallOutcome with_callers = parse_into(prefilled);
+    check_result(with_callers, prefilled);
+    require(with_callers.result.code == RESULT_SUCCEED);  // the caller's entries are there
+
+    for (const auto& [key, value] : caller_entries()) {
+        const auto found = prefilled.find(key);
+        require(found != prefilled.end() && found->second == value);
+    }
+
+    output_map fresh;
+    const CallOutcome alone = parse_into(fresh);
+    check_result(alone, fresh);
+    require(alone.records.rejected_hosts == with_callers.records.rejected_hosts);
+
+    for (const auto& [key, value] : fresh) {
+        require(is_added_key(key));
+    }
+
+    // The pre-filled map is the caller's entries plus every entry of the empty-map call whose
+    // key the caller did not hold.
+    output_map merged = caller_entries();
+    merged.insert(fresh.begin(), fresh.end());
+    require(merged == prefilled);
+    return 0;
+}
