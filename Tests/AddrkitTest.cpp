@@ -118,7 +118,9 @@ TEST(AddrkitRejects, LeavesAddressesUnchanged) {
         // host-name ranges
         "n[11-08]", "n[1-3][1-3]", "n[1-3", "n1-3]", "n]1-3[", "n[]", "n[1]", "n[-1-3]", "n[1-010]",
         "n[0000000000-1]", "n[a-c]", "[1-3]", "-[1-3]", "n[0-65536]", label63.substr(1) + "[9-10]",
-        "n[1-3].-x", "n.[1-3]", "n.0x[1-3]"};
+        "n[1-3].-x", "n.[1-3]", "n.0x[1-3]",
+        // a generated name that reads as a hex number ("0x", "a.0x1")
+        "[0-7]x", "a.[0-1]x1"};
     for (const auto& scope : cases) {
         SCOPED_TRACE(scope);
         Names out = {"sentinel"};

@@ -6,6 +6,7 @@
 #include <boost/system/error_code.hpp>
 
 #include <algorithm>
+#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -145,6 +146,20 @@ void append_entries(std::vector<std::string>& out, std::uint64_t count, Entry en
     }
 }
 
+// Dotted-decimal text of an IPv4 address, as inet_ntop writes it. Written here with to_chars
+// because inet_ntop formats through sprintf, which took most of the time of expanding ranges
+// and blocks.
+std::string ipv4_text(std::uint32_t address) {
+    char text[16];
+    char* end = text;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        // Each octet takes at most three characters and its dot one: the text fits in 15.
+        end = std::to_chars(end, end + 3, (address >> shift) & 0xffu).ptr;
+        *end++ = '.';
+    }
+    return std::string(text, end - 1);
+}
+
 // Appends first .. last inclusive, ascending, unless that is empty or too many.
 bool append_ipv4_span(std::uint32_t first, std::uint32_t last, std::vector<std::string>& out) {
     if (first > last)
@@ -153,7 +168,7 @@ bool append_ipv4_span(std::uint32_t first, std::uint32_t last, std::vector<std::
     if (count > max_scope_size)
         return false;
     append_entries(out, count, [first](std::uint64_t i) {
-        return ip::address_v4(first + static_cast<std::uint32_t>(i)).to_string();
+        return ipv4_text(first + static_cast<std::uint32_t>(i));
     });
     return true;
 }
@@ -163,7 +178,8 @@ bool spread_ipv4_address(std::string_view scope, std::vector<std::string>& out) 
     const auto address = parse_ipv4(scope);
     if (!address)
         return false;
-    append_entries(out, 1, [&](std::uint64_t) { return address->to_string(); });
+    // Dotted decimal without leading zeros is the one text of an address: keep the scope's.
+    append_entries(out, 1, [&](std::uint64_t) { return std::string(scope); });
     return true;
 }
 
@@ -281,13 +297,15 @@ bool spread_host_name_range(std::string_view scope, std::vector<std::string>& ou
         name.append(head).append(digits).append(tail);
         return name;
     };
-    // Names differ only in the digits of their number. Digits bring no letter
-    // and no hyphen, and swapping digits for digits never changes whether a
-    // label reads as a number; only the lengths change. So a name that is
-    // valid stays valid with fewer digits, and checking the widest name, the
-    // last, covers them all before any is generated.
-    if (!is_host_name(name_for(last)))
-        return false;
+    // Every name is checked before any is appended: whether a label reads as a
+    // number can change with its digits ("[0-7]x" gives "0x", a hex number),
+    // so no single name stands for the others.
+    for (std::uint32_t number = first;; ++number) {
+        if (!is_host_name(name_for(number)))
+            return false;
+        if (number == last)
+            break;
+    }
     append_entries(out, std::uint64_t{last} - first + 1, [&](std::uint64_t i) {
         return name_for(first + static_cast<std::uint32_t>(i));
     });
@@ -299,14 +317,18 @@ bool spread_host_name_range(std::string_view scope, std::vector<std::string>& ou
 bool Addrkit::spread_scope_ip(const std::string& scope, std::vector<std::string>& addresses) {
     if (scope.empty() || !is_visible_ascii(scope))
         return false;
-    // The forms do not overlap: only IPv6 has colons, the IPv4 forms have no
-    // letters while host names need one, and only the host-name range has
-    // brackets without colons. Each form leaves `addresses` untouched unless
-    // it accepts the scope.
+    // The forms do not overlap: only IPv6 has colons, the IPv4 forms have no letters while host
+    // names need one, and only the host-name range has brackets without colons. So the scope's
+    // characters tell which forms can apply, and only those are tried. Each form leaves
+    // `addresses` untouched unless it accepts the scope.
     const std::string_view text = scope;
-    return spread_ipv4_address(text, addresses) || spread_ipv6_address(text, addresses) ||
-           spread_ipv4_range(text, addresses) || spread_ipv4_block(text, addresses) ||
-           spread_host_name(text, addresses) || spread_host_name_range(text, addresses);
+    if (text.find(':') != std::string_view::npos)
+        return spread_ipv6_address(text, addresses);
+    if (std::any_of(text.begin(), text.end(), is_letter) ||
+        text.find('[') != std::string_view::npos)
+        return spread_host_name(text, addresses) || spread_host_name_range(text, addresses);
+    return spread_ipv4_address(text, addresses) || spread_ipv4_range(text, addresses) ||
+           spread_ipv4_block(text, addresses);
 }
 
 }  // namespace Kelvor
