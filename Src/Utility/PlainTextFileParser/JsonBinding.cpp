@@ -8,18 +8,6 @@
 
 namespace {
 
-// How many characters the stream's buffer still holds, when it can tell (files can), else 0.
-std::size_t remaining_size_hint(std::streambuf& buffer) {
-    const auto in = std::ios_base::in;
-    const std::streampos here = buffer.pubseekoff(0, std::ios_base::cur, in);
-    if (here == std::streampos(-1)) {
-        return 0;
-    }
-    const std::streampos end = buffer.pubseekoff(0, std::ios_base::end, in);
-    buffer.pubseekpos(here, in);
-    return end > here ? static_cast<std::size_t>(end - here) : 0;
-}
-
 // Everything the stream's buffer delivers from its position to the end, read in large blocks
 // into one string.
 std::string read_rest(std::istream& is) {
@@ -29,9 +17,11 @@ std::string read_rest(std::istream& is) {
         return text;
     }
     constexpr std::size_t block = 64 * 1024;
-    // One byte beyond the hint, so that a file read whole is known to be at its end after one
-    // more call that delivers nothing.
-    text.resize(remaining_size_hint(*buffer) + 1);
+    // A file buffer knows how much of its file is left, any other buffer at least what it holds.
+    // One byte more, so that a file read whole is known to be at its end after one more call
+    // that delivers nothing.
+    const std::streamsize available = buffer->in_avail();
+    text.resize(static_cast<std::size_t>(std::max<std::streamsize>(available, 0)) + 1);
     std::size_t length = 0;
     for (;;) {
         if (length == text.size()) {

@@ -29,9 +29,10 @@ const char* const NO_CREDENTIAL_MESSAGE = "No credential found in plain text fil
 
 credential_table build_credential_table(const std::map<std::string, std::string>& credentials);
 void hand_out_credentials(const plain_text_info& info, output_map& out);
+// Every address of every target entry whose alias has a credential, in list order.
 void add_target_entries(const std::vector<std::string>& targets, const credential_table& table,
                         output_map& out);
-void add_alias_entries(const std::vector<std::string>& aliases, const char* key_suffix,
+void add_alias_entries(const std::vector<std::string>& aliases, const char* key_host,
                        const credential_table& table, output_map& out);
 void add_password(const char* key, const std::string& password, output_map& out);
 
@@ -40,9 +41,8 @@ void add_password(const char* key, const std::string& password, output_map& out)
 PlainTextParser& PlainTextParser::operator=(const PlainTextParser&) = default;
 PlainTextParser& PlainTextParser::operator=(PlainTextParser&&) = default;
 
-// The two log records carry the lines of their statements: "Enter PlainTextParser::parse" is
-// written from line 49 and the rejected host scope from line 82. Tools match records by file and
-// line, so keep both statements where they are when editing this file.
+// The log records carry the lines of their statements, 49 ("Enter PlainTextParser::parse") and 82
+// (a rejected host scope). Tools match records by file and line: keep both where they are.
 
 CorvexResult PlainTextParser::parse(const std::string& path, output_map& out) {
     {
@@ -68,16 +68,16 @@ CorvexResult PlainTextParser::parse(const std::string& path, output_map& out) {
 
 namespace {
 
-// Every address of every target entry whose alias has a credential, in list order.
 void add_target_entries(const std::vector<std::string>& targets, const credential_table& table,
                         output_map& out) {
+    std::vector<std::string> addresses;  // emptied for each target; its capacity is reused
     for (const std::string& entry : targets) {
         const plain_text_detail::target_entry target = plain_text_detail::split_target_entry(entry);
         const auto credential = table.find(target.alias);
         if (credential == table.end()) {
             continue;
         }
-        std::vector<std::string> addresses;
+        addresses.clear();
         if (!Kelvor::Addrkit::spread_scope_ip(std::string(target.scope), addresses)) {
             Kelvor::Log record(1, __FILE__, __LINE__);
             record.Stream() << "The format of host <" << entry << "> is invalid";
@@ -85,7 +85,7 @@ void add_target_entries(const std::vector<std::string>& targets, const credentia
         }
         const auto& [user, password] = credential->second;
         for (const std::string& address : addresses) {
-            out.try_emplace(user + "@" + address, password);
+            out.try_emplace(plain_text_detail::credential_key(user, address), password);
         }
     }
 }
@@ -94,8 +94,8 @@ void add_target_entries(const std::vector<std::string>& targets, const credentia
 void hand_out_credentials(const plain_text_info& info, output_map& out) {
     const credential_table table = build_credential_table(info.connection_credentials);
     add_target_entries(info.target_systems, table, out);
-    add_alias_entries(info.kms_credentials, "@kmsid", table, out);
-    add_alias_entries(info.bmc_credentials, "@bmc-password", table, out);
+    add_alias_entries(info.kms_credentials, "kmsid", table, out);
+    add_alias_entries(info.bmc_credentials, "bmc-password", table, out);
     add_password(KEY_PRIVPASSWORD, info.privpassword, out);
     add_password(KEY_NEWPASSWORD, info.newpassword, out);
 }
@@ -108,13 +108,14 @@ credential_table build_credential_table(const std::map<std::string, std::string>
     return table;
 }
 
-// user + key_suffix for every alias of the list that has a credential, in list order.
-void add_alias_entries(const std::vector<std::string>& aliases, const char* key_suffix,
+// user@key_host for every alias of the list that has a credential, in list order.
+void add_alias_entries(const std::vector<std::string>& aliases, const char* key_host,
                        const credential_table& table, output_map& out) {
     for (const std::string& alias : aliases) {
         const auto credential = table.find(alias);
         if (credential != table.end()) {
-            out.try_emplace(credential->second.user + key_suffix, credential->second.password);
+            out.try_emplace(plain_text_detail::credential_key(credential->second.user, key_host),
+                            credential->second.password);
         }
     }
 }

@@ -8,7 +8,8 @@ namespace plain_text_detail {
 namespace {
 
 // Opens `path` without blocking (a FIFO with no writer would otherwise block) and keeps the
-// descriptor only when it is a regular file. Returns -1 otherwise.
+// descriptor only when it is a regular file; O_NONBLOCK changes nothing for reading those.
+// Returns -1 otherwise.
 int open_regular_file(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
@@ -18,10 +19,6 @@ int open_regular_file(const std::string& path) {
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
         ::close(fd);
         return -1;
-    }
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0) {
-        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     }
     return fd;
 }
@@ -36,7 +33,7 @@ RegularFileStream::RegularFileStream(const std::string& path) : stream_(nullptr)
     }
     try {
         // The buffer owns the descriptor from here on and closes it.
-        buffer_ = std::make_unique<__gnu_cxx::stdio_filebuf<char>>(fd, std::ios_base::in);
+        buffer_ = std::make_unique<__gnu_cxx::stdio_filebuf<char>>(fd, std::ios_base::in, 1);
     } catch (...) {
         ::close(fd);
         throw;

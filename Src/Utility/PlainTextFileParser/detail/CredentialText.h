@@ -42,4 +42,12 @@ inline credential split_credential(std::string_view text) {
     return {std::string(text.substr(0, colon)), std::string(text.substr(colon + 1))};
 }
 
+/// The output key user + "@" + host, built in one allocation at most.
+inline std::string credential_key(std::string_view user, std::string_view host) {
+    std::string key;
+    key.reserve(user.size() + 1 + host.size());
+    key.append(user).append(1, '@').append(host);
+    return key;
+}
+
 }  // namespace plain_text_detail
