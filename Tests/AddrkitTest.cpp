@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+
 #include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -126,6 +131,58 @@ TEST(AddrkitRejects, LeavesAddressesUnchanged) {
         Names out = {"sentinel"};
         EXPECT_FALSE(Addrkit::spread_scope_ip(scope, out));
         EXPECT_EQ(out, Names{"sentinel"});
+    }
+}
+
+// The address texts must be the C library's, letter for letter: an IPv6 address is written back
+// as inet_ntop writes it, and the addresses of a block as inet_ntop writes IPv4.
+std::string c_library_text(int family, const void* address) {
+    char text[INET6_ADDRSTRLEN];
+    return inet_ntop(family, address, text, sizeof text);
+}
+
+TEST(AddrkitTexts, AgreeWithTheCLibrary) {
+    std::mt19937 random(20261205);
+    // Groups are often zero, so that runs of zeros of every length and place come up.
+    const auto group = [&]() -> unsigned { return random() % 3 == 0 ? 0 : random() % 0x10000; };
+    std::vector<std::vector<unsigned>> addresses = {{0, 0, 0, 0, 0, 0, 0, 0},
+                                                    {0, 0, 0, 0, 0, 0, 0, 1},
+                                                    {0, 0, 0, 0, 0, 0, 0, 2},
+                                                    {0, 0, 0, 0, 0, 0, 0x102, 0x304},
+                                                    {0, 0, 0, 0, 0, 0xffff, 0x102, 0x304},
+                                                    {0, 0, 0, 0, 0, 0xfffe, 0x102, 0x304},
+                                                    {0, 0, 0, 0, 0xffff, 0, 0x102, 0x304},
+                                                    {1, 0, 0, 2, 0, 0, 0, 3},
+                                                    {1, 0, 0, 2, 0, 0, 3, 4},
+                                                    {0x2001, 0xdb8, 0, 0, 0, 0, 0, 0},
+                                                    {0xfe80, 0, 0, 0, 0, 0, 0, 1},
+                                                    {1, 0, 2, 0, 3, 0, 4, 0}};
+    for (int i = 0; i < 2000; ++i) {
+        addresses.push_back(
+            {group(), group(), group(), group(), group(), group(), group(), group()});
+    }
+    for (const auto& groups : addresses) {
+        unsigned char bytes[16];
+        char written[64];
+        int length = 0;
+        for (int g = 0; g < 8; ++g) {
+            bytes[2 * g] = static_cast<unsigned char>(groups[g] >> 8);
+            bytes[2 * g + 1] = static_cast<unsigned char>(groups[g]);
+            // Every group in full and in upper case: the least canonical text there is.
+            length += std::snprintf(written + length, sizeof written - length, g ? ":%04X" : "%04X",
+                                    groups[g]);
+        }
+        Names out;
+        ASSERT_TRUE(Addrkit::spread_scope_ip(written, out)) << written;
+        EXPECT_EQ(out, Names{c_library_text(AF_INET6, bytes)}) << written;
+    }
+    for (int i = 0; i < 2000; ++i) {
+        const std::uint32_t address = i < 4 ? std::uint32_t{0xffffffffu} >> (8 * i) : random();
+        const std::uint32_t network_order = htonl(address);
+        const std::string text = c_library_text(AF_INET, &network_order);
+        Names out;
+        ASSERT_TRUE(Addrkit::spread_scope_ip(text + "/32", out)) << text;
+        EXPECT_EQ(out, Names{text});
     }
 }
 

@@ -64,26 +64,27 @@ std::optional<std::uint32_t> parse_decimal(std::string_view text, std::size_t ma
     return digits_value(text);
 }
 
-// Dotted-decimal IPv4 address with exactly four octets. The C library
-// already refuses leading zeros and short forms such as "1.2.3", but not
-// every C library does, and a leading zero reads as octal to some tools;
-// the shape is checked here so the answer never depends on the platform.
+// Dotted-decimal IPv4 address: exactly four octets, each 0 to 255 in
+// decimal without a leading zero (a leading zero reads as octal to some
+// tools). Read here rather than by inet_pton, whose rules differ between C
+// libraries; the shape had to be checked anyway, and the call cost as much
+// as the rest of expanding a single address.
 std::optional<ip::address_v4> parse_ipv4(std::string_view text) {
-    std::size_t part_start = 0;
+    std::uint32_t value = 0;
+    int octets = 0;
+    std::size_t octet_start = 0;
     for (std::size_t i = 0; i <= text.size(); ++i) {
-        if (i == text.size() || text[i] == '.') {
-            if (has_leading_zero(text.substr(part_start, i - part_start)))
-                return std::nullopt;
-            part_start = i + 1;
-        } else if (!is_digit(text[i])) {
+        if (i < text.size() && text[i] != '.')
+            continue;
+        const auto octet = parse_decimal(text.substr(octet_start, i - octet_start), 3);
+        if (!octet || *octet > 255 || ++octets > 4)
             return std::nullopt;
-        }
+        value = value << 8 | *octet;
+        octet_start = i + 1;
     }
-    boost::system::error_code ec;
-    const ip::address_v4 address = ip::make_address_v4(text, ec);
-    if (ec)
+    if (octets != 4)
         return std::nullopt;
-    return address;
+    return ip::address_v4(value);
 }
 
 bool is_host_label(std::string_view label) {
@@ -160,6 +161,52 @@ std::string ipv4_text(std::uint32_t address) {
     return std::string(text, end - 1);
 }
 
+// RFC 5952 text of an IPv6 address, exactly as the C library's inet_ntop
+// writes it: lower-case hex groups without leading zeros, the first longest
+// run of two or more zero groups as "::", and the IPv4-compatible and
+// IPv4-mapped forms (::a.b.c.d, ::ffff:a.b.c.d) in dotted decimal. Written
+// here because inet_ntop formats each group through sprintf, which cost more
+// than parsing the address.
+std::string ipv6_text(const ip::address_v6::bytes_type& bytes) {
+    std::uint16_t groups[8];
+    for (int i = 0; i < 8; ++i)
+        groups[i] = static_cast<std::uint16_t>(bytes[2 * i] << 8 | bytes[2 * i + 1]);
+    int best_start = -1, best_length = 0;
+    for (int i = 0; i < 8;) {
+        int length = 0;
+        while (i + length < 8 && groups[i + length] == 0)
+            ++length;
+        if (length > best_length) {
+            best_start = i;
+            best_length = length;
+        }
+        i += length > 0 ? length : 1;
+    }
+    if (best_length < 2)
+        best_start = -1;
+
+    std::string text;
+    for (int i = 0; i < 8; ++i) {
+        if (best_start >= 0 && i >= best_start && i < best_start + best_length) {
+            if (i == best_start)
+                text += ':';
+            continue;
+        }
+        if (i != 0)
+            text += ':';
+        if (i == 6 && best_start == 0 &&
+            (best_length == 6 || (best_length == 5 && groups[5] == 0xffff))) {
+            text += ipv4_text(static_cast<std::uint32_t>(groups[6]) << 16 | groups[7]);
+            return text;
+        }
+        char hex[4];
+        text.append(hex, std::to_chars(hex, hex + 4, groups[i], 16).ptr);
+    }
+    if (best_start >= 0 && best_start + best_length == 8)
+        text += ':';
+    return text;
+}
+
 // Appends first .. last inclusive, ascending, unless that is empty or too many.
 bool append_ipv4_span(std::uint32_t first, std::uint32_t last, std::vector<std::string>& out) {
     if (first > last)
@@ -199,9 +246,7 @@ bool spread_ipv6_address(std::string_view scope, std::vector<std::string>& out) 
     const ip::address_v6 address = ip::make_address_v6(text, ec);
     if (ec)
         return false;
-    // The C library writes the canonical text: lower case, the longest run
-    // of zero groups compressed, IPv4-mapped addresses in mixed notation.
-    append_entries(out, 1, [&](std::uint64_t) { return address.to_string(); });
+    append_entries(out, 1, [&](std::uint64_t) { return ipv6_text(address.to_bytes()); });
     return true;
 }
 

@@ -8,7 +8,7 @@
 
 #include <PlainTextFileParser/PlainTextFileParser.h>
 
-#include <utility>
+#include <unordered_map>
 #include <vector>
 
 #include <Kelvor/Addrkit.h>
@@ -21,8 +21,8 @@
 namespace {
 
 using output_map = std::map<std::string, std::string>;
-// Alias to (user name, password), filled before any list is walked.
-using credential_table = std::map<std::string, plain_text_detail::credential, std::less<>>;
+// Alias to (user, password) as views into the bound record, filled before any list is walked.
+using credential_table = std::unordered_map<std::string_view, plain_text_detail::credential>;
 
 const char* const FILE_NOT_EXIST_MESSAGE = "The plain text file not exists";
 const char* const NO_CREDENTIAL_MESSAGE = "No credential found in plain text file";
@@ -102,6 +102,7 @@ void hand_out_credentials(const plain_text_info& info, output_map& out) {
 
 credential_table build_credential_table(const std::map<std::string, std::string>& credentials) {
     credential_table table;
+    table.reserve(credentials.size());
     for (const auto& [alias, text] : credentials) {
         table.emplace(alias, plain_text_detail::split_credential(text));
     }

@@ -28,18 +28,18 @@ inline target_entry split_target_entry(std::string_view entry) {
 
 /// A credential text divided into user name and password.
 struct credential {
-    std::string user;
-    std::string password;
+    std::string_view user;
+    std::string_view password;
 };
 
 /// "user:password" divides at the first ":" (the password may hold further ":"); a text without
-/// ":" is a user name with an empty password.
+/// ":" is a user name with an empty password. The parts view `text`.
 inline credential split_credential(std::string_view text) {
     const std::size_t colon = text.find(':');
     if (colon == std::string_view::npos) {
-        return {std::string(text), std::string()};
+        return {text, std::string_view()};
     }
-    return {std::string(text.substr(0, colon)), std::string(text.substr(colon + 1))};
+    return {text.substr(0, colon), text.substr(colon + 1)};
 }
 
 /// The output key user + "@" + host, built in one allocation at most.
