@@ -60,25 +60,25 @@ CorvexResult PlainTextParser::parse(const std::string& path, output_map& out) {
 
     hand_out_credentials(info, out);
 
-    if (out.empty()) {
-        return CorvexResult(RESULT_INVALID_FILE, NO_CREDENTIAL_MESSAGE);
-    }
-    return CorvexResult(RESULT_SUCCEED);
+    return out.empty() ? CorvexResult(RESULT_INVALID_FILE, NO_CREDENTIAL_MESSAGE)
+                       : CorvexResult(RESULT_SUCCEED);
 }
 
 namespace {
 
 void add_target_entries(const std::vector<std::string>& targets, const credential_table& table,
                         output_map& out) {
-    std::vector<std::string> addresses;  // emptied for each target; its capacity is reused
+    std::string scope;                   // these two serve every target: their capacity is
+    std::vector<std::string> addresses;  // kept from one to the next
     for (const std::string& entry : targets) {
         const plain_text_detail::target_entry target = plain_text_detail::split_target_entry(entry);
         const auto credential = table.find(target.alias);
         if (credential == table.end()) {
             continue;
         }
+        scope.assign(target.scope);
         addresses.clear();
-        if (!Kelvor::Addrkit::spread_scope_ip(std::string(target.scope), addresses)) {
+        if (!Kelvor::Addrkit::spread_scope_ip(scope, addresses)) {
             Kelvor::Log record(1, __FILE__, __LINE__);
             record.Stream() << "The format of host <" << entry << "> is invalid";
             continue;
