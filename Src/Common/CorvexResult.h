@@ -29,7 +29,7 @@ struct CorvexResult {
     /// A result with an empty message. Implicit, so that a RESULT_* constant can stand where a
     /// result is expected.
     CorvexResult(int code) : code(code) {}  // NOLINT(google-explicit-constructor)
-    /// A result with a copy of `message`.
+    /// A result with a copy of `message`. Throws std::bad_alloc when memory runs out.
     CorvexResult(int code, const std::string& message) : code(code), message(message) {}
 };
 

@@ -44,7 +44,7 @@ public:
     /// Emits the record to the current sink. An exception thrown by the sink is swallowed.
     virtual ~Log();
 
-    /// The record's text stream.
+    /// The record's text stream. Never throws.
     std::ostringstream& Stream();
 
     /// Makes `sink` the process-wide sink and returns the previous one. An empty sink restores

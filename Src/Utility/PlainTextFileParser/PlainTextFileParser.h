@@ -14,9 +14,9 @@ public:
     PlainTextParser() = default;
     PlainTextParser(const PlainTextParser&) = default;
     PlainTextParser(PlainTextParser&&) = default;
-    /// Changes nothing and returns `*this`.
+    /// Changes nothing and returns `*this`. Never throws.
     PlainTextParser& operator=(const PlainTextParser&);
-    /// Changes nothing and returns `*this`.
+    /// Changes nothing and returns `*this`. Never throws.
     PlainTextParser& operator=(PlainTextParser&&);
 
     /// Reads the credential file at `path` and adds one entry per credential it hands out to
@@ -37,7 +37,9 @@ public:
     /// a regular file that can be opened, leaving `out` untouched; RESULT_INVALID_FILE ("No
     /// credential found in plain text file") when `out` is empty at the end; else RESULT_SUCCEED.
     ///
-    /// Throws std::bad_alloc and std::length_error when memory runs out, and whatever the log
-    /// sink or the address expansion throws; entries added before that stay in `out`.
+    /// Catches nothing: std::bad_alloc and std::length_error when memory runs out (while reading,
+    /// binding, expanding a scope or adding an entry) leave the call, and entries added before
+    /// that stay in `out`. A malformed document is no exception: it yields no entries. A log sink
+    /// that throws does not reach here; Kelvor::Log contains it.
     static CorvexResult parse(const std::string& path, std::map<std::string, std::string>& out);
 };
