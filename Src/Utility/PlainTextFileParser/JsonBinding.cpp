@@ -38,12 +38,26 @@ std::string read_rest(std::istream& is) {
     return text;
 }
 
-// Binds the member `key` of `document` into `field`; a failure leaves `field` empty.
-template <class T>
-void bind_member(const boost::json::value& document, const char* key, T& field) {
+std::string pointer_to(const char* key) {
     std::string pointer;
     json_pointer_append(pointer, std::string(key));
-    json_assign(document, pointer, field);
+    return pointer;
+}
+
+// The JSON Pointer of each member ("/connection_credentials", ...). The same six serve every
+// document, so they are built once.
+struct member_pointers {
+    std::string connection_credentials = pointer_to(KEY_CONNECTION_CREDENTIALS);
+    std::string target_systems = pointer_to(KEY_TARGET_SYSTEMS);
+    std::string kms_credentials = pointer_to(KEY_KMS_CREDENTIALS);
+    std::string bmc_credentials = pointer_to(KEY_BMC_CREDENTIALS);
+    std::string privpassword = pointer_to(KEY_PRIVPASSWORD);
+    std::string newpassword = pointer_to(KEY_NEWPASSWORD);
+};
+
+const member_pointers& pointers() {
+    static const member_pointers built;
+    return built;
 }
 
 }  // namespace
@@ -64,12 +78,14 @@ boost::json::value read_json(std::istream& is) {
 
 plain_text_info tag_invoke(boost::json::value_to_tag<plain_text_info>,
                            const boost::json::value& jv) {
+    // Each member on its own: a failure leaves only its field empty.
+    const member_pointers& pointer = pointers();
     plain_text_info info;
-    bind_member(jv, KEY_CONNECTION_CREDENTIALS, info.connection_credentials);
-    bind_member(jv, KEY_TARGET_SYSTEMS, info.target_systems);
-    bind_member(jv, KEY_KMS_CREDENTIALS, info.kms_credentials);
-    bind_member(jv, KEY_BMC_CREDENTIALS, info.bmc_credentials);
-    bind_member(jv, KEY_PRIVPASSWORD, info.privpassword);
-    bind_member(jv, KEY_NEWPASSWORD, info.newpassword);
+    json_assign(jv, pointer.connection_credentials, info.connection_credentials);
+    json_assign(jv, pointer.target_systems, info.target_systems);
+    json_assign(jv, pointer.kms_credentials, info.kms_credentials);
+    json_assign(jv, pointer.bmc_credentials, info.bmc_credentials);
+    json_assign(jv, pointer.privpassword, info.privpassword);
+    json_assign(jv, pointer.newpassword, info.newpassword);
     return info;
 }

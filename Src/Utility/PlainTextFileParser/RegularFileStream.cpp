@@ -32,13 +32,14 @@ RegularFileStream::RegularFileStream(const std::string& path) : stream_(nullptr)
         return;
     }
     try {
-        // The buffer owns the descriptor from here on and closes it.
-        buffer_ = std::make_unique<__gnu_cxx::stdio_filebuf<char>>(fd, std::ios_base::in, 1);
+        // The buffer owns the descriptor from here on and closes it. Its own buffer is one byte:
+        // the document is read in one block, straight into the caller's string.
+        buffer_.emplace(fd, std::ios_base::in, 1);
     } catch (...) {
         ::close(fd);
         throw;
     }
-    stream_.rdbuf(buffer_.get());
+    stream_.rdbuf(&*buffer_);
 }
 
 }  // namespace plain_text_detail

@@ -3,7 +3,7 @@
 
 #include <ext/stdio_filebuf.h>
 #include <istream>
-#include <memory>
+#include <optional>
 #include <string>
 
 namespace plain_text_detail {
@@ -19,7 +19,7 @@ public:
     std::istream& stream() { return stream_; }
 
 private:
-    std::unique_ptr<__gnu_cxx::stdio_filebuf<char>> buffer_;
+    std::optional<__gnu_cxx::stdio_filebuf<char>> buffer_;
     std::istream stream_;
 };
 
