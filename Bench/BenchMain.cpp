@@ -93,7 +93,7 @@ void BM_BulkParse(benchmark::State& state, const BenchDocument* document) {
     for (auto _ : state) {
         const std::string text = read_file_bulk(document->path);
         const boost::json::value value =
-            boost::json::parse(text, boost::json::storage_ptr(), floor_parse_options());
+            boost::json::parse(text, boost::json::storage_ptr(), credential_parse_options());
         benchmark::DoNotOptimize(value.is_object());
     }
     set_counters(state, document->bytes, document->entries.size());

@@ -16,6 +16,7 @@
 #include <boost/json/value.hpp>
 
 #include <Kelvor/Log.h>
+#include <PlainTextFileParser/JsonBinding.h>
 
 namespace ptfp_bench {
 namespace {
@@ -71,22 +72,14 @@ std::string read_file_bulk(const std::string& path) {
     return text;
 }
 
-boost::json::parse_options floor_parse_options() {
-    boost::json::parse_options options;
-    options.max_depth = 32;
-    options.allow_comments = true;
-    options.allow_trailing_commas = false;
-    options.allow_invalid_utf8 = false;
-    return options;
-}
-
 std::size_t run_floor(const std::string& path, const std::vector<OutputEntry>& entries) {
     std::map<std::string, std::string> out;
     {
         boost::json::value document;
         {
             const std::string text = read_file_bulk(path);
-            document = boost::json::parse(text, boost::json::storage_ptr(), floor_parse_options());
+            document =
+                boost::json::parse(text, boost::json::storage_ptr(), credential_parse_options());
         }
         if (!document.is_object()) {
             throw std::runtime_error("the document is not a JSON object: " + path);

@@ -7,8 +7,6 @@
 #include <string>
 #include <vector>
 
-#include <boost/json/parse_options.hpp>
-
 #include "DocumentGenerator.h"
 
 namespace ptfp_bench {
@@ -16,11 +14,6 @@ namespace ptfp_bench {
 /// The whole file at `path`: one open, one fstat and read() until the end, which for a regular
 /// file is a single call. Throws std::runtime_error when the file cannot be read.
 std::string read_file_bulk(const std::string& path);
-
-/// The floor's parse options, written out here so that the floor does not move with the library:
-/// at most 32 levels, comments allowed, no trailing commas, no invalid UTF-8. bench_selfcheck
-/// checks that they are still the library's credential_parse_options().
-boost::json::parse_options floor_parse_options();
 
 /// The floor for one parse of the file at `path`: the least work any implementation has to do
 /// to hand out `entries`. Reads the file in bulk, parses it with Boost.JSON as the binding does,
