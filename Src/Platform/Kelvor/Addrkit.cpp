@@ -70,21 +70,30 @@ std::optional<std::uint32_t> parse_decimal(std::string_view text, std::size_t ma
 // libraries; the shape had to be checked anyway, and the call cost as much
 // as the rest of expanding a single address.
 std::optional<ip::address_v4> parse_ipv4(std::string_view text) {
+    // One pass: most scopes of a large fleet are addresses, ranges or blocks.
     std::uint32_t value = 0;
-    int octets = 0;
-    std::size_t octet_start = 0;
-    for (std::size_t i = 0; i <= text.size(); ++i) {
-        if (i < text.size() && text[i] != '.')
-            continue;
-        const auto octet = parse_decimal(text.substr(octet_start, i - octet_start), 3);
-        if (!octet || *octet > 255 || ++octets > 4)
+    std::uint32_t octet = 0;
+    std::size_t digits = 0;  // of the octet being read
+    int dots = 0;
+    for (const char c : text) {
+        if (is_digit(c)) {
+            if (digits == 1 && octet == 0)
+                return std::nullopt;  // leading zero
+            octet = octet * 10 + static_cast<std::uint32_t>(c - '0');
+            if (++digits > 3 || octet > 255)
+                return std::nullopt;
+        } else if (c == '.' && digits > 0 && dots < 3) {
+            value = value << 8 | octet;
+            octet = 0;
+            digits = 0;
+            ++dots;
+        } else {
             return std::nullopt;
-        value = value << 8 | *octet;
-        octet_start = i + 1;
+        }
     }
-    if (octets != 4)
+    if (dots != 3 || digits == 0)
         return std::nullopt;
-    return ip::address_v4(value);
+    return ip::address_v4(value << 8 | octet);
 }
 
 bool is_host_label(std::string_view label) {
