@@ -1,6 +1,8 @@
 // The binding of credential documents: which texts bind, and what each member binds to.
 
+#include <algorithm>
 #include <sstream>
+#include <streambuf>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -215,6 +217,42 @@ TEST(ReadJson, ReadsFromTheCurrentPosition) {
     stream.seekg(7);
     const boost::json::value value = read_json(stream);
     EXPECT_EQ(value.at("a").as_array().size(), 2u);
+}
+
+// Hands its text out in small pieces and never says how much is left, as a pipe would.
+class TricklingBuffer : public std::streambuf {
+public:
+    explicit TricklingBuffer(std::string text) : text_(std::move(text)) {}
+
+protected:
+    int_type underflow() override {
+        if (next_ == text_.size()) {
+            return traits_type::eof();
+        }
+        const std::size_t piece = std::min<std::size_t>(1000, text_.size() - next_);
+        char* begin = &text_[next_];
+        setg(begin, begin, begin + piece);
+        next_ += piece;
+        return traits_type::to_int_type(*begin);
+    }
+
+private:
+    std::string text_;
+    std::size_t next_ = 0;
+};
+
+TEST(ReadJson, ReadsEveryPieceOfABufferThatCannotTellItsSize) {
+    std::string text = "[";
+    for (int i = 0; i < 30000; ++i) {
+        text += (i == 0 ? "\"" : ",\"") + std::to_string(i) + "\"";
+    }
+    text += "]";
+    ASSERT_GT(text.size(), 150000u);  // past the first block and its growth
+    TricklingBuffer buffer(text);
+    std::istream stream(&buffer);
+    const boost::json::value value = read_json(stream);
+    ASSERT_EQ(value.as_array().size(), 30000u);
+    EXPECT_EQ(value.as_array().back().as_string(), "29999");
 }
 
 }  // namespace
