@@ -165,6 +165,18 @@ const ParseCase kCases[] = {
      RESULT_SUCCEED,
      {{"u@10.0.0.1", "p"}},
      {}},
+    {"RangeAroundPresentKeys",  // byte order puts 10.0.0.10 between 10.0.0.1 and 10.0.0.2
+     R"({"connection_credentials": {"a": "u:p"}, "target_systems": ["a@10.0.0.8-12"]})",
+     {{"u@10.0.0.9", "mine"}, {"u@10.0.0.11", "mine"}, {"u@10.0.0.100", "x"}, {"v@10.0.0.10", "y"}},
+     RESULT_SUCCEED,
+     {{"u@10.0.0.8", "p"},
+      {"u@10.0.0.9", "mine"},
+      {"u@10.0.0.10", "p"},
+      {"u@10.0.0.100", "x"},
+      {"u@10.0.0.11", "mine"},
+      {"u@10.0.0.12", "p"},
+      {"v@10.0.0.10", "y"}},
+     {}},
 };
 
 void PrintTo(const ParseCase& c, std::ostream* os) {

@@ -46,7 +46,9 @@ inline credential split_credential(std::string_view text) {
 inline std::string credential_key(std::string_view user, std::string_view host) {
     std::string key;
     key.reserve(user.size() + 1 + host.size());
-    key.append(user).append(1, '@').append(host);
+    key.append(user);
+    key.push_back('@');
+    key.append(host);
     return key;
 }
 
