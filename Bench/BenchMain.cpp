@@ -5,6 +5,7 @@
 // also 1,000,000 targets, into a scratch folder. For each document it measures side by side:
 //
 //   BM_Floor/N        bulk read + Boost.JSON parse + inserting the final entries into a fresh map
+//   BM_BoundFloor/N   the floor with the document bound to its record by json_assign first
 //   BM_Parse/N        PlainTextParser::parse into a fresh map, log records dropped
 //   BM_BulkRead/N     one bulk read of the file into a string
 //   BM_BulkParse/N    bulk read + Boost.JSON parse: the floor of read_json
@@ -58,6 +59,13 @@ void set_counters(benchmark::State& state, std::size_t bytes, std::size_t entrie
 void BM_Floor(benchmark::State& state, const BenchDocument* document) {
     for (auto _ : state) {
         benchmark::DoNotOptimize(run_floor(document->path, document->entries));
+    }
+    set_counters(state, document->bytes, document->entries.size());
+}
+
+void BM_BoundFloor(benchmark::State& state, const BenchDocument* document) {
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(run_bound_floor(document->path, document->entries));
     }
     set_counters(state, document->bytes, document->entries.size());
 }
@@ -172,6 +180,8 @@ void register_document(const BenchDocument* document) {
     const benchmark::TimeUnit unit =
         document->targets >= 10000 ? benchmark::kMillisecond : benchmark::kMicrosecond;
     benchmark::RegisterBenchmark(("BM_Floor" + size).c_str(), BM_Floor, document)->Unit(unit);
+    benchmark::RegisterBenchmark(("BM_BoundFloor" + size).c_str(), BM_BoundFloor, document)
+        ->Unit(unit);
     benchmark::RegisterBenchmark(("BM_Parse" + size).c_str(), BM_Parse, document)->Unit(unit);
     benchmark::RegisterBenchmark(("BM_BulkRead" + size).c_str(), BM_BulkRead, document)->Unit(unit);
     benchmark::RegisterBenchmark(("BM_BulkParse" + size).c_str(), BM_BulkParse, document)

@@ -91,6 +91,23 @@ std::size_t run_floor(const std::string& path, const std::vector<OutputEntry>& e
     return out.size();
 }
 
+std::size_t run_bound_floor(const std::string& path, const std::vector<OutputEntry>& entries) {
+    std::map<std::string, std::string> out;
+    {
+        plain_text_info info;
+        {
+            std::ifstream stream(path);
+            if (!json_assign(stream, info)) {
+                throw std::runtime_error("the document does not bind: " + path);
+            }
+        }
+        for (const OutputEntry& entry : entries) {
+            out.try_emplace(entry.key, entry.value);
+        }
+    }
+    return out.size();
+}
+
 ScratchFolder::ScratchFolder() {
     std::string pattern = (std::filesystem::temp_directory_path() / "ptfp-bench-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) {

@@ -22,6 +22,13 @@ std::string read_file_bulk(const std::string& path);
 /// released before it returns; the result is the number of entries the map held.
 std::size_t run_floor(const std::string& path, const std::vector<OutputEntry>& entries);
 
+/// The floor once the document is bound as parse must bind it: the file is opened as a stream
+/// and bound with `json_assign` to a `plain_text_info` record (the parsed document is gone once
+/// that returns), then every entry is copied into a fresh map while the record is alive. Does
+/// none of parse's own work (credential table, scope expansion, keys, log records); parse over
+/// this is what parse adds beyond the binding. Returns the number of entries the map held.
+std::size_t run_bound_floor(const std::string& path, const std::vector<OutputEntry>& entries);
+
 /// A new folder under the system's temporary folder, removed with its content.
 class ScratchFolder {
 public:

@@ -5,6 +5,9 @@ Reads the Google Benchmark JSON output of ptfp_bench (and, when given, the JSON 
 ptfp_heap_peak) and prints, from the medians of CPU time measured side by side in that run:
 
   - parse / floor for the 120,000-target document and for the 20-target one,
+  - for reference, how those divide at the bound floor (the floor plus binding the document to
+    its record, which parse must do): bound floor / floor is the record's share, parse / bound
+    floor what parse's own steps add,
   - read_json / (bulk read + JSON parse), and read_json / bulk read for reference,
   - peak heap growth of parse / the floor's,
   - the CPU time per output entry of parse and of the floor for each document size,
@@ -169,6 +172,23 @@ def main():
     rows = [
         (f"parse / floor, {LARGE} targets", ratio_of(runs, f"BM_Parse/{LARGE}", f"BM_Floor/{LARGE}"), 1.15),
         (f"parse / floor, {SMALL} targets", ratio_of(runs, f"BM_Parse/{SMALL}", f"BM_Floor/{SMALL}"), 1.3),
+    ]
+    for size in (LARGE, SMALL):
+        rows.append(
+            (
+                f"  of which bound floor / floor, {size} targets",
+                ratio_of(runs, f"BM_BoundFloor/{size}", f"BM_Floor/{size}"),
+                None,
+            )
+        )
+        rows.append(
+            (
+                f"  and parse / bound floor, {size} targets",
+                ratio_of(runs, f"BM_Parse/{size}", f"BM_BoundFloor/{size}"),
+                None,
+            )
+        )
+    rows += [
         (
             f"read_json / (bulk read + JSON parse), {LARGE} targets",
             ratio_of(runs, f"BM_ReadJson/{LARGE}", f"BM_BulkParse/{LARGE}"),
