@@ -7,6 +7,7 @@
 //   BM_Floor/N        bulk read + Boost.JSON parse + inserting the final entries into a fresh map
 //   BM_BoundFloor/N   the floor with the document bound to its record by json_assign first
 //   BM_Parse/N        PlainTextParser::parse into a fresh map, log records dropped
+//   BM_Expansion/N    parse's alias look-ups and scope expansions alone, over a bound record
 //   BM_BulkRead/N     one bulk read of the file into a string
 //   BM_BulkParse/N    bulk read + Boost.JSON parse: the floor of read_json
 //   BM_ReadJson/N     read_json over an std::ifstream of the file
@@ -84,6 +85,21 @@ void BM_Parse(benchmark::State& state, const BenchDocument* document) {
         const CorvexResult result = PlainTextParser::parse(document->path, out);
         benchmark::DoNotOptimize(result.code);
         benchmark::DoNotOptimize(out.size());
+    }
+    set_counters(state, document->bytes, document->entries.size());
+}
+
+void BM_Expansion(benchmark::State& state, const BenchDocument* document) {
+    plain_text_info info;
+    {
+        std::ifstream stream(document->path);
+        if (!json_assign(stream, info)) {
+            state.SkipWithError("the document does not bind");
+            return;
+        }
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(run_expansion(info));
     }
     set_counters(state, document->bytes, document->entries.size());
 }
@@ -183,6 +199,8 @@ void register_document(const BenchDocument* document) {
     benchmark::RegisterBenchmark(("BM_BoundFloor" + size).c_str(), BM_BoundFloor, document)
         ->Unit(unit);
     benchmark::RegisterBenchmark(("BM_Parse" + size).c_str(), BM_Parse, document)->Unit(unit);
+    benchmark::RegisterBenchmark(("BM_Expansion" + size).c_str(), BM_Expansion, document)
+        ->Unit(unit);
     benchmark::RegisterBenchmark(("BM_BulkRead" + size).c_str(), BM_BulkRead, document)->Unit(unit);
     benchmark::RegisterBenchmark(("BM_BulkParse" + size).c_str(), BM_BulkParse, document)
         ->Unit(unit);

@@ -10,13 +10,17 @@
 #include <fstream>
 #include <map>
 #include <stdexcept>
+#include <string_view>
 #include <system_error>
+#include <unordered_map>
 
 #include <boost/json/parse.hpp>
 #include <boost/json/value.hpp>
 
+#include <Kelvor/Addrkit.h>
 #include <Kelvor/Log.h>
 #include <PlainTextFileParser/JsonBinding.h>
+#include <PlainTextFileParser/detail/CredentialText.h>
 
 namespace ptfp_bench {
 namespace {
@@ -106,6 +110,29 @@ std::size_t run_bound_floor(const std::string& path, const std::vector<OutputEnt
         }
     }
     return out.size();
+}
+
+std::size_t run_expansion(const plain_text_info& info) {
+    std::unordered_map<std::string_view, plain_text_detail::credential> table;
+    table.reserve(info.connection_credentials.size());
+    for (const auto& [alias, text] : info.connection_credentials) {
+        table.emplace(alias, plain_text_detail::split_credential(text));
+    }
+    std::size_t expanded = 0;
+    std::string scope;
+    std::vector<std::string> addresses;
+    for (const std::string& entry : info.target_systems) {
+        const plain_text_detail::target_entry target = plain_text_detail::split_target_entry(entry);
+        if (table.find(target.alias) == table.end()) {
+            continue;
+        }
+        scope.assign(target.scope);
+        addresses.clear();
+        if (Kelvor::Addrkit::spread_scope_ip(scope, addresses)) {
+            expanded += addresses.size();
+        }
+    }
+    return expanded;
 }
 
 ScratchFolder::ScratchFolder() {

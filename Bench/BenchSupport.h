@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <PlainTextFileParser/JsonBinding.h>
+
 #include "DocumentGenerator.h"
 
 namespace ptfp_bench {
@@ -28,6 +30,11 @@ std::size_t run_floor(const std::string& path, const std::vector<OutputEntry>& e
 /// none of parse's own work (credential table, scope expansion, keys, log records); parse over
 /// this is what parse adds beyond the binding. Returns the number of entries the map held.
 std::size_t run_bound_floor(const std::string& path, const std::vector<OutputEntry>& entries);
+
+/// parse's own steps short of the map: the credential table built from `info`, and every target
+/// entry's alias looked up in it and, when found, its scope expanded by spread_scope_ip. Builds
+/// no key and inserts nothing. Returns the number of addresses the scopes expanded to.
+std::size_t run_expansion(const plain_text_info& info);
 
 /// A new folder under the system's temporary folder, removed with its content.
 class ScratchFolder {

@@ -7,7 +7,8 @@ ptfp_heap_peak) and prints, from the medians of CPU time measured side by side i
   - parse / floor for the 120,000-target document and for the 20-target one,
   - for reference, how those divide at the bound floor (the floor plus binding the document to
     its record, which parse must do): bound floor / floor is the record's share, parse / bound
-    floor what parse's own steps add,
+    floor what parse's own steps add, and look-ups and expansions alone / floor the part of
+    those steps that comes before any key is built,
   - read_json / (bulk read + JSON parse), and read_json / bulk read for reference,
   - peak heap growth of parse / the floor's,
   - the CPU time per output entry of parse and of the floor for each document size,
@@ -185,6 +186,14 @@ def main():
             (
                 f"  and parse / bound floor, {size} targets",
                 ratio_of(runs, f"BM_Parse/{size}", f"BM_BoundFloor/{size}"),
+                None,
+            )
+        )
+    for size in (LARGE, SMALL):
+        rows.append(
+            (
+                f"  look-ups and expansions alone / floor, {size} targets",
+                ratio_of(runs, f"BM_Expansion/{size}", f"BM_Floor/{size}"),
                 None,
             )
         )
