@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <PlainTextFileParser/PlainTextFileParser.h>
+#include <PlainTextFileParser/detail/CredentialWalk.h>
 
 #include "TestSupport.h"
 
@@ -179,6 +180,29 @@ const ParseCase kCases[] = {
      {}},
 };
 
+// Keeps what the walk tells it about keys and skipped targets.
+class Watcher : public plain_text_detail::walk_observer {
+public:
+    void record_bound(const plain_text_info& record) override { targets = record.target_systems; }
+    void scope_rejected(plain_text_detail::entry_source source, std::string_view) override {
+        rejected.push_back(targets.at(source.index));
+    }
+    void key_added(plain_text_detail::entry_source,
+                   plain_text_detail::output_map::const_iterator entry) override {
+        added[entry->first] = entry->second;
+    }
+    void key_present(plain_text_detail::entry_source,
+                     plain_text_detail::output_map::const_iterator held,
+                     std::string_view) override {
+        present.push_back(held->first);
+    }
+
+    std::vector<std::string> targets;
+    std::vector<std::string> rejected;
+    string_map added;
+    std::vector<std::string> present;
+};
+
 void PrintTo(const ParseCase& c, std::ostream* os) {
     *os << c.name;
 }
@@ -205,6 +229,49 @@ TEST_P(Parse, HandsOutTheDocument) {
         EXPECT_EQ(record.level, 1u);
         EXPECT_EQ(record.text, "The format of host <" + c.rejected[i] + "> is invalid");
     }
+}
+
+// The walk that tools run with an observer is parse itself: the same result, map and records,
+// and what it tells the observer adds up to what it did.
+TEST_P(Parse, ObservedWalkIsParse) {
+    const ParseCase& c = GetParam();
+    TempDir dir;
+    const std::string path = dir.write("credentials.json", c.document);
+    string_map parsed = c.before;
+    string_map walked = c.before;
+    Watcher watcher;
+    std::vector<Kelvor::LogRecord> parse_records;
+    std::vector<Kelvor::LogRecord> walk_records;
+    CorvexResult parse_result(0);
+    CorvexResult walk_result(0);
+    {
+        LogCapture log;
+        parse_result = PlainTextParser::parse(path, parsed);
+        parse_records = log.records();
+    }
+    {
+        LogCapture log;
+        walk_result = plain_text_detail::parse_credential_file(path, walked, &watcher);
+        walk_records = log.records();
+    }
+
+    EXPECT_EQ(walk_result.code, parse_result.code);
+    EXPECT_EQ(walk_result.message, parse_result.message);
+    EXPECT_EQ(walked, parsed);
+    ASSERT_EQ(walk_records.size(), parse_records.size());
+    for (std::size_t i = 0; i < walk_records.size(); ++i) {
+        EXPECT_EQ(walk_records[i].text, parse_records[i].text);
+        EXPECT_EQ(walk_records[i].line, parse_records[i].line);
+    }
+    string_map expected_added = walked;
+    for (const auto& [key, value] : c.before) {
+        expected_added.erase(key);
+    }
+    EXPECT_EQ(watcher.added, expected_added);
+    for (const std::string& key : watcher.present) {
+        EXPECT_EQ(walked.count(key), 1u) << key;
+    }
+    EXPECT_EQ(watcher.rejected, c.rejected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Documents, Parse, ::testing::ValuesIn(kCases),

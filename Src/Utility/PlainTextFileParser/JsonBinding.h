@@ -48,6 +48,18 @@ struct plain_text_info {
     std::string newpassword;
 };
 
+/// True when every field of `a` equals the same field of `b`. Never throws.
+inline bool operator==(const plain_text_info& a, const plain_text_info& b) noexcept {
+    return a.connection_credentials == b.connection_credentials &&
+           a.target_systems == b.target_systems && a.kms_credentials == b.kms_credentials &&
+           a.bmc_credentials == b.bmc_credentials && a.privpassword == b.privpassword &&
+           a.newpassword == b.newpassword;
+}
+
+inline bool operator!=(const plain_text_info& a, const plain_text_info& b) noexcept {
+    return !(a == b);
+}
+
 /// Names of the document's members, in binding order.
 inline constexpr const char KEY_CONNECTION_CREDENTIALS[] = "connection_credentials";
 inline constexpr const char KEY_TARGET_SYSTEMS[] = "target_systems";

@@ -1,79 +1,79 @@
-// PlainTextParser::parse. The document is bound to a plain_text_info record; then every target
-// entry, KMS alias and BMC alias is joined to its credential and handed out as map entries, and
-// the two passwords follow. The steps run in this order because the first value stored under a
-// key wins.
-//
-// Keys handed out: user@address per address of a target scope, user@kmsid, user@bmc-password,
-// "privpassword" and "newpassword". Every value is a password, stored as the document gives it.
+// The walk behind PlainTextParser::parse: targets, then the KMS and BMC aliases, then the two
+// passwords, in this order because the first value stored under a key wins.
 
-#include <PlainTextFileParser/PlainTextFileParser.h>
+#include "PlainTextFileParser/detail/CredentialWalk.h"
 
+#include <type_traits>
 #include <unordered_map>
+#include <utility>
 #include <vector>
+
+#include <boost/json/parse.hpp>
+#include <boost/json/parser.hpp>
 
 #include <Kelvor/Addrkit.h>
 #include <Kelvor/Log.h>
-#include <PlainTextFileParser/JsonBinding.h>
 
 #include "PlainTextFileParser/RegularFileStream.h"
-#include "PlainTextFileParser/detail/CredentialText.h"
+#include "PlainTextFileParser/detail/StreamText.h"
 
+namespace plain_text_detail {
 namespace {
 
-using output_map = std::map<std::string, std::string>;
 // Alias to (user, password) as views into the bound record, filled before any list is walked.
-using credential_table = std::unordered_map<std::string_view, plain_text_detail::credential>;
+using credential_table = std::unordered_map<std::string_view, credential>;
 
 const char* const FILE_NOT_EXIST_MESSAGE = "The plain text file not exists";
 const char* const NO_CREDENTIAL_MESSAGE = "No credential found in plain text file";
 
-credential_table build_credential_table(const std::map<std::string, std::string>& credentials);
-void hand_out_credentials(const plain_text_info& info, output_map& out);
-// Every address of every target entry whose alias has a credential, in list order.
-void add_target_entries(const std::vector<std::string>& targets, const credential_table& table,
-                        output_map& out);
-void add_alias_entries(const std::vector<std::string>& aliases, const char* key_host,
-                       const credential_table& table, output_map& out);
-void add_password(const char* key, const std::string& password, output_map& out);
+template <class Step, class... Args>
+void tell(walk_observer* observer, Step step, Args&&... args) {
+    if (observer != nullptr) {
+        (observer->*step)(std::forward<Args>(args)...);
+    }
+}
+
+bool opened(const RegularFileStream& file, walk_observer* observer);
+plain_text_info bind_document(std::istream& stream, walk_observer* observer);
+void hand_out_credentials(const plain_text_info& info, output_map& out, walk_observer* observer);
+void tell_key(walk_observer* observer, entry_source source,
+              std::pair<output_map::iterator, bool> insertion, std::string_view value);
 
 }  // namespace
 
-PlainTextParser& PlainTextParser::operator=(const PlainTextParser&) = default;
-PlainTextParser& PlainTextParser::operator=(PlainTextParser&&) = default;
-
-// The log records carry the lines of their statements, 49 ("Enter PlainTextParser::parse") and 82
-// (a rejected host scope). Tools match records by file and line: keep both where they are.
-
-CorvexResult PlainTextParser::parse(const std::string& path, output_map& out) {
+// The log records carry the lines of their statements, 49 ("Enter PlainTextParser::parse") and
+// 82 (a rejected host scope). Tools match records by file and line: keep both where they are.
+CorvexResult parse_credential_file(const std::string& path, output_map& out,
+                                   walk_observer* observer) {
     {
         Kelvor::Log record(4, __FILE__, __LINE__);
         record.Stream() << "Enter PlainTextParser::parse";
     }
-
-    plain_text_detail::RegularFileStream file(path);
-    if (!file.stream().good()) {
+    RegularFileStream file(path);
+    if (!opened(file, observer)) {
         return CorvexResult(RESULT_FILE_NOT_EXIST, FILE_NOT_EXIST_MESSAGE);
     }
-
-    plain_text_info info;
-    json_assign(file.stream(), info);  // a document that fails to bind leaves `info` empty
-
-    hand_out_credentials(info, out);
-
+    const plain_text_info info = bind_document(file.stream(), observer);
+    hand_out_credentials(info, out, observer);
     return out.empty() ? CorvexResult(RESULT_INVALID_FILE, NO_CREDENTIAL_MESSAGE)
                        : CorvexResult(RESULT_SUCCEED);
 }
 
 namespace {
 
+// Every address of every target entry whose alias has a credential, in list order; a scope that
+// spread_scope_ip refuses is logged.
 void add_target_entries(const std::vector<std::string>& targets, const credential_table& table,
-                        output_map& out) {
+                        output_map& out, walk_observer* observer) {
     std::string scope;                   // these two serve every target: their capacity is
     std::vector<std::string> addresses;  // kept from one to the next
-    for (const std::string& entry : targets) {
-        const plain_text_detail::target_entry target = plain_text_detail::split_target_entry(entry);
+    for (std::size_t index = 0; index < targets.size(); ++index) {
+        const std::string& entry = targets[index];
+        const entry_source source{member_id::target_systems, index};
+        const target_entry target = split_target_entry(entry);
         const auto credential = table.find(target.alias);
         if (credential == table.end()) {
+            tell(observer, &walk_observer::alias_unknown, source, target.alias);
             continue;
         }
         scope.assign(target.scope);
@@ -81,54 +81,151 @@ void add_target_entries(const std::vector<std::string>& targets, const credentia
         if (!Kelvor::Addrkit::spread_scope_ip(scope, addresses)) {
             Kelvor::Log record(1, __FILE__, __LINE__);
             record.Stream() << "The format of host <" << entry << "> is invalid";
+            tell(observer, &walk_observer::scope_rejected, source, target.scope);
             continue;
         }
+        tell(observer, &walk_observer::scope_expanded, source, addresses.size());
         const auto& [user, password] = credential->second;
         // A range's next address mostly belongs right next to the one before it: offered that
         // place, the map checks it with two comparisons instead of searching from the root.
         auto hint = out.end();
         for (const std::string& address : addresses) {
-            hint =
-                out.try_emplace(hint, plain_text_detail::credential_key(user, address), password);
+            const std::size_t before = out.size();
+            hint = out.try_emplace(hint, credential_key(user, address), password);
+            if (observer != nullptr) {
+                tell_key(observer, source, {hint, out.size() != before}, password);
+            }
         }
     }
 }
 
-// Targets first, then the KMS and BMC aliases, then the two passwords.
-void hand_out_credentials(const plain_text_info& info, output_map& out) {
-    const credential_table table = build_credential_table(info.connection_credentials);
-    add_target_entries(info.target_systems, table, out);
-    add_alias_entries(info.kms_credentials, "kmsid", table, out);
-    add_alias_entries(info.bmc_credentials, "bmc-password", table, out);
-    add_password(KEY_PRIVPASSWORD, info.privpassword, out);
-    add_password(KEY_NEWPASSWORD, info.newpassword, out);
+// user@key_host for every alias of the list that has a credential, in list order.
+void add_alias_entries(const std::vector<std::string>& aliases, member_id list,
+                       const char* key_host, const credential_table& table, output_map& out,
+                       walk_observer* observer) {
+    for (std::size_t index = 0; index < aliases.size(); ++index) {
+        const entry_source source{list, index};
+        const auto credential = table.find(aliases[index]);
+        if (credential == table.end()) {
+            tell(observer, &walk_observer::alias_unknown, source, aliases[index]);
+            continue;
+        }
+        const auto& [user, password] = credential->second;
+        tell_key(observer, source, out.try_emplace(credential_key(user, key_host), password),
+                 password);
+    }
+}
+
+void add_password(member_id member, const char* key, const std::string& password, output_map& out,
+                  walk_observer* observer) {
+    if (!password.empty()) {
+        tell_key(observer, {member, 0}, out.try_emplace(key, password), password);
+    }
 }
 
 credential_table build_credential_table(const std::map<std::string, std::string>& credentials) {
     credential_table table;
     table.reserve(credentials.size());
     for (const auto& [alias, text] : credentials) {
-        table.emplace(alias, plain_text_detail::split_credential(text));
+        table.emplace(alias, split_credential(text));
     }
     return table;
 }
 
-// user@key_host for every alias of the list that has a credential, in list order.
-void add_alias_entries(const std::vector<std::string>& aliases, const char* key_host,
-                       const credential_table& table, output_map& out) {
-    for (const std::string& alias : aliases) {
-        const auto credential = table.find(alias);
-        if (credential != table.end()) {
-            out.try_emplace(plain_text_detail::credential_key(credential->second.user, key_host),
-                            credential->second.password);
-        }
+// Targets first, then the KMS and BMC aliases, then the two passwords.
+void hand_out_credentials(const plain_text_info& info, output_map& out, walk_observer* observer) {
+    tell(observer, &walk_observer::record_bound, info);
+    const credential_table table = build_credential_table(info.connection_credentials);
+    add_target_entries(info.target_systems, table, out, observer);
+    add_alias_entries(info.kms_credentials, member_id::kms_credentials, "kmsid", table, out,
+                      observer);
+    add_alias_entries(info.bmc_credentials, member_id::bmc_credentials, "bmc-password", table, out,
+                      observer);
+    add_password(member_id::privpassword, KEY_PRIVPASSWORD, info.privpassword, out, observer);
+    add_password(member_id::newpassword, KEY_NEWPASSWORD, info.newpassword, out, observer);
+}
+
+bool opened(const RegularFileStream& file, walk_observer* observer) {
+    if (!file.file().is_open()) {
+        tell(observer, &walk_observer::file_refused, file.file());
+        return false;
+    }
+    tell(observer, &walk_observer::file_opened, file.file().status());
+    return true;
+}
+
+// Tells the observer whether the entry for `source` went in, or found its key held.
+void tell_key(walk_observer* observer, entry_source source,
+              std::pair<output_map::iterator, bool> insertion, std::string_view value) {
+    if (observer == nullptr) {
+        return;
+    }
+    if (insertion.second) {
+        observer->key_added(source, insertion.first);
+    } else {
+        observer->key_present(source, insertion.first, value);
     }
 }
 
-void add_password(const char* key, const std::string& password, output_map& out) {
-    if (!password.empty()) {
-        out.try_emplace(key, password);
+// What a member bound: credentials or list entries, or 1 for a password that is set.
+template <class Container>
+std::size_t item_count(const Container& items) {
+    return items.size();
+}
+
+std::size_t item_count(const std::string& password) {
+    return password.empty() ? 0 : 1;
+}
+
+// The byte of `text` at which the credential parse options stop the JSON parser.
+std::size_t error_offset(std::string_view text) {
+    boost::json::parser parser(boost::json::storage_ptr(), credential_parse_options());
+    boost::system::error_code error;
+    return parser.write(text.data(), text.size(), error);
+}
+
+// The binding of json_assign, step by step: the same reading, the same parse and, member by
+// member, the same json_get, with each outcome told to the observer.
+plain_text_info bind_observed(std::istream& stream, walk_observer& observer) {
+    plain_text_info info;
+    const std::string text = read_stream_text(stream);
+    boost::system::error_code error;
+    const boost::json::value document =
+        boost::json::parse(text, error, boost::json::storage_ptr(), credential_parse_options());
+    if (error) {
+        observer.document_failed(text, error, error_offset(text));
+        return info;
     }
+    observer.document_parsed(text, document);
+    for_each_member(info, [&](member_id id, auto& field) {
+        using field_type = std::decay_t<decltype(field)>;
+        const std::string& pointer = member_pointer(id);
+        std::string failure;
+        try {
+            field = json_get<field_type>(document, pointer);
+        } catch (const std::exception& caught) {
+            failure = caught.what();
+        }
+        if (failure.empty()) {
+            observer.member_bound(id, item_count(field));
+        } else {
+            boost::system::error_code missing;
+            observer.member_failed(id, document.find_pointer(pointer, missing), failure);
+        }
+    });
+    return info;
+}
+
+// json_assign (stream form) binds the document when nobody watches; a document that fails to
+// bind leaves the record empty either way.
+plain_text_info bind_document(std::istream& stream, walk_observer* observer) {
+    if (observer != nullptr) {
+        return bind_observed(stream, *observer);
+    }
+    plain_text_info info;
+    json_assign(stream, info);
+    return info;
 }
 
 }  // namespace
+}  // namespace plain_text_detail

@@ -1,45 +1,46 @@
 #include "PlainTextFileParser/RegularFileStream.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <algorithm>
+#include <cstring>
 
 namespace plain_text_detail {
-namespace {
 
-// Opens `path` without blocking (a FIFO with no writer would otherwise block) and keeps the
-// descriptor only when it is a regular file; O_NONBLOCK changes nothing for reading those.
-// Returns -1 otherwise.
-int open_regular_file(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        return -1;
+RegularFileBuffer::int_type RegularFileBuffer::underflow() {
+    if (gptr() < egptr()) {
+        return traits_type::to_int_type(*gptr());
     }
-    struct stat status {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        ::close(fd);
-        return -1;
+    const std::size_t got = file_.read(buffer_, sizeof buffer_);
+    if (got == 0) {
+        return traits_type::eof();
     }
-    return fd;
+    setg(buffer_, buffer_, buffer_ + got);
+    return traits_type::to_int_type(*gptr());
 }
 
-}  // namespace
+std::streamsize RegularFileBuffer::xsgetn(char* buffer, std::streamsize count) {
+    if (count <= 0) {
+        return 0;
+    }
+    // What the buffer already holds first, then the rest straight from the file.
+    const auto buffered = std::min<std::streamsize>(egptr() - gptr(), count);
+    if (buffered > 0) {
+        std::memcpy(buffer, gptr(), static_cast<std::size_t>(buffered));
+        gbump(static_cast<int>(buffered));
+    }
+    const std::size_t wanted = static_cast<std::size_t>(count - buffered);
+    return buffered + static_cast<std::streamsize>(file_.read(buffer + buffered, wanted));
+}
 
-RegularFileStream::RegularFileStream(const std::string& path) : stream_(nullptr) {
-    const int fd = open_regular_file(path);
-    if (fd < 0) {
+std::streamsize RegularFileBuffer::showmanyc() {
+    const std::size_t left = file_.remaining();
+    return left == 0 ? 0 : static_cast<std::streamsize>(left);
+}
+
+RegularFileStream::RegularFileStream(const std::string& path)
+    : file_(path), buffer_(file_), stream_(&buffer_) {
+    if (!file_.is_open()) {
         stream_.setstate(std::ios_base::failbit);
-        return;
     }
-    try {
-        // The buffer owns the descriptor from here on and closes it. Its own buffer is one byte:
-        // the document is read in one block, straight into the caller's string.
-        buffer_.emplace(fd, std::ios_base::in, 1);
-    } catch (...) {
-        ::close(fd);
-        throw;
-    }
-    stream_.rdbuf(&*buffer_);
 }
 
 }  // namespace plain_text_detail

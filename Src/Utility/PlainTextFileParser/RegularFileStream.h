@@ -1,25 +1,47 @@
 #pragma once
 // An input stream over a regular file, and nothing else.
 
-#include <ext/stdio_filebuf.h>
 #include <istream>
-#include <optional>
+#include <streambuf>
 #include <string>
+
+#include "PlainTextFileParser/RegularFile.h"
 
 namespace plain_text_detail {
 
-/// Opens `path` for reading when it names a regular file (symbolic links are followed). A
-/// directory, FIFO, socket or device is refused without blocking and without reading from it;
-/// the stream is then not good(), as for a file that does not exist.
+/// A stream buffer that reads a RegularFile: small reads go through a buffer of its own, large
+/// ones (a whole document) straight into the caller's memory, and `in_avail()` tells how much
+/// of the file is left.
+class RegularFileBuffer : public std::streambuf {
+public:
+    explicit RegularFileBuffer(RegularFile& file) : file_(file) {}
+
+protected:
+    int_type underflow() override;
+    std::streamsize xsgetn(char* buffer, std::streamsize count) override;
+    std::streamsize showmanyc() override;
+
+private:
+    RegularFile& file_;
+    char buffer_[4096];
+};
+
+/// Opens `path` for reading when it names a regular file (see RegularFile). Anything else, and
+/// a path that cannot be opened, leaves the stream not good(), as for a missing file.
 class RegularFileStream {
 public:
     explicit RegularFileStream(const std::string& path);
+    RegularFileStream(const RegularFileStream&) = delete;
+    RegularFileStream& operator=(const RegularFileStream&) = delete;
 
     /// The stream over the file; not good() when the file was refused.
     std::istream& stream() { return stream_; }
+    /// The file, with its status and why it was refused.
+    const RegularFile& file() const { return file_; }
 
 private:
-    std::optional<__gnu_cxx::stdio_filebuf<char>> buffer_;
+    RegularFile file_;
+    RegularFileBuffer buffer_;
     std::istream stream_;
 };
 
