@@ -7,8 +7,14 @@
 
 namespace credcheck {
 
-/// Writes `r` as text: the result, the entries, the log records, why keys are missing, and the
-/// permission warning. `colour` adds ANSI colours.
+/// Keys up to this many characters wide line up in one column; a longer key is shown whole,
+/// and does not push the other lines out.
+inline constexpr std::size_t KEY_COLUMN_LIMIT = 40;
+
+/// Writes `r` as text: the result and a summary, the warnings, the entries with their sources,
+/// the shadowed keys, the log records and why keys are missing (with --host: the result and
+/// the host's entries only). `colour` adds ANSI colours. Every text from the file or the
+/// command line is escaped and every password of the file masked (unless `r.reveal`).
 void write_human_report(std::ostream& out, const report& r, bool colour);
 
 /// True when standard output is a terminal and NO_COLOR is not set.

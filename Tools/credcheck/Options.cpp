@@ -3,15 +3,26 @@
 #include <CLI/CLI.hpp>
 
 #include "ExampleFile.h"
+#include "SafeText.h"
 
 namespace credcheck {
 
 namespace {
 
 const char* const DESCRIPTION =
-    "Runs PlainTextParser::parse on a credential file and shows what the tool family would "
-    "receive: the result, every key with its password masked, the log records, and why keys "
-    "are missing.";
+    "Runs the walk of PlainTextParser::parse over a credential file and shows what the tool "
+    "family would receive: the result, every key with its password masked and the entry of the "
+    "file that produced it, keys that several entries asked for, the log records, warnings, and "
+    "why keys are missing.";
+
+const char* const FOOTER =
+    "Text from the file or the command line is shown with control characters and invalid UTF-8 "
+    "escaped (\\n, \\x1b, ...); no password of the file is shown without --reveal.\n\n"
+    "Exit status:\n"
+    "  0  the parser returned RESULT_SUCCEED (with --strict: and the report is clean)\n"
+    "  1  any other result; with --strict, also any warning, shadowed key, unknown alias,\n"
+    "     rejected host scope, unusable member or parse error; with --host, no key for the host\n"
+    "  2  bad usage, or the report could not be written";
 
 }  // namespace
 
@@ -21,34 +32,47 @@ command_line parse_command_line(int argc, const char* const* argv, std::ostream&
     options& opts = parsed.opts;
 
     CLI::App app(DESCRIPTION, "credcheck");
-    app.add_option("FILE", opts.file,
-                   "Credential file to check (default: the shipped example, " +
-                       default_credential_file() + ")");
+    app.footer(FOOTER);
+    std::string file;
+    CLI::Option* file_option = app.add_option(
+        "FILE", file, "Credential file to check (default: the shipped example file)");
     app.add_flag("--reveal", opts.reveal, "Show passwords instead of masking them");
     app.add_flag("--json", opts.json, "Write the report as one JSON object");
-    app.add_flag("--verbose", opts.verbose, "Show trace log records (level 4 and above) too");
+    app.add_flag("--verbose", opts.verbose,
+                 "Also show trace log records (level 4 and above) and what each target became");
+    app.add_flag("--strict", opts.strict,
+                 "Exit 1 unless the file is clean: RESULT_SUCCEED and nothing to report");
+    app.add_option("--host", opts.host,
+                   "Show only the keys for HOST (an address, as any scope form of one address, "
+                   "or a host name), with the entry that produced each")
+        ->type_name("HOST");
     app.set_version_flag("--version", std::string("credcheck ") + CREDCHECK_VERSION,
                          "Show the version and exit");
 
     try {
         app.parse(argc, argv);
+        if (file_option->count() > 0 && file.empty()) {
+            throw CLI::ValidationError("FILE", "the path is empty");
+        }
+        if (opts.host && opts.host->empty()) {
+            throw CLI::ValidationError("--host", "the host is empty");
+        }
     } catch (const CLI::CallForHelp&) {
         out << app.help();
-        parsed.exit_status = 0;
+        parsed.exit_status = EXIT_CLEAN;
         return parsed;
     } catch (const CLI::CallForVersion& version) {
         out << version.what() << '\n';
-        parsed.exit_status = 0;
+        parsed.exit_status = EXIT_CLEAN;
         return parsed;
     } catch (const CLI::ParseError& error) {
-        err << "credcheck: " << error.what() << '\n' << "Run with --help for more information.\n";
-        parsed.exit_status = EXIT_USAGE;
+        err << "credcheck: " << terminal_text(error.what()) << '\n'
+            << "Run with --help for more information.\n";
+        parsed.exit_status = EXIT_TROUBLE;
         return parsed;
     }
 
-    if (opts.file.empty()) {
-        opts.file = default_credential_file();
-    }
+    opts.file = file_option->count() > 0 ? file : default_credential_file();
     return parsed;
 }
 

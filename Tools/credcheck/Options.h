@@ -15,12 +15,21 @@ struct options {
     bool reveal = false;
     /// Write one JSON object instead of the human report.
     bool json = false;
-    /// Show the trace records (level 4 and above) too.
+    /// Show the trace records (level 4 and above) and each target's outcome too.
     bool verbose = false;
+    /// Exit 1 when the report holds any warning, shadowed key, unknown alias, rejected scope,
+    /// unusable member or parse error.
+    bool strict = false;
+    /// Show only the keys for this host, each with its source.
+    std::optional<std::string> host;
 };
 
-/// The exit status for bad usage.
-inline constexpr int EXIT_USAGE = 2;
+/// Exit statuses.
+inline constexpr int EXIT_CLEAN = 0;
+/// The parser's result is not RESULT_SUCCEED, --strict found something, or --host found nothing.
+inline constexpr int EXIT_FINDINGS = 1;
+/// Bad usage, or the report could not be written.
+inline constexpr int EXIT_TROUBLE = 2;
 
 /// The parsed command line. `exit_status` is set when the tool has already done all it should
 /// (help or version written, or a usage error reported) and must exit with that status.
@@ -30,7 +39,7 @@ struct command_line {
 };
 
 /// Parses `argv`. Help and version go to `out`; a usage error goes to `err` as one line naming
-/// the problem and a hint to run with --help, with EXIT_USAGE as the exit status.
+/// the problem and a hint to run with --help, with EXIT_TROUBLE as the exit status.
 command_line parse_command_line(int argc, const char* const* argv, std::ostream& out,
                                 std::ostream& err);
 

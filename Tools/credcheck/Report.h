@@ -1,24 +1,28 @@
 #pragma once
-// Everything credcheck shows about one credential file, and the presentation rules that the
-// human and the JSON report share.
+// What credcheck shows about one credential file: the walk's findings, the warnings drawn from
+// them, and the rules that the human and the JSON report share.
 
-#include <map>
+#include <cstddef>
 #include <string>
 #include <vector>
 
-#include <Common/CorvexResult.h>
 #include <Kelvor/Log.h>
 
-#include "Diagnostics.h"
+#include "FileWalk.h"
 #include "Options.h"
+#include "SecretMask.h"
 
 namespace credcheck {
 
-/// The fixed mask shown for a password; it does not tell the password's length.
-inline constexpr const char PASSWORD_MASK[] = "********";
-
 /// The highest log level shown without --verbose.
 inline constexpr unsigned QUIET_LOG_LEVEL = 3;
+
+/// A file handing out more entries than this is worth a warning however large it is.
+inline constexpr std::size_t MANY_ENTRIES = 1'000'000;
+/// ... and so is one handing out at least CROWDED_ENTRIES entries at more than this many per
+/// byte: a few characters of scope that stand for a whole network.
+inline constexpr std::size_t ENTRIES_PER_BYTE = 100;
+inline constexpr std::size_t CROWDED_ENTRIES = 10'000;
 
 /// What a result code stands for.
 struct result_description {
@@ -31,27 +35,52 @@ struct result_description {
     std::string message;
 };
 
-struct report {
-    std::string file;
-    CorvexResult result;
-    /// Keys and values as parse handed them out; values are passwords.
-    std::map<std::string, std::string> entries;
-    /// The log records to show: levels up to QUIET_LOG_LEVEL, or all with --verbose.
-    std::vector<Kelvor::LogRecord> records;
-    diagnostics diag;
-    /// Whether passwords are shown rather than masked.
-    bool reveal;
+/// Something about the file that deserves attention although the parser does not mind.
+struct warning {
+    /// "permissions", "owner", "no-colon", "empty-password", "reserved-host" or
+    /// "many-entries".
+    std::string kind;
+    std::string message;
 };
 
-/// Runs the parser on `opts.file`, diagnoses the file and keeps what `opts` asks to show.
+struct report {
+    file_walk walk;
+    std::vector<warning> warnings;
+    /// The log records to show: levels up to QUIET_LOG_LEVEL, or all with --verbose.
+    std::vector<Kelvor::LogRecord> records;
+    /// When set, only the entries for this host (as the keys write it) are shown.
+    std::optional<std::string> host;
+    /// Hides the file's passwords wherever they appear; masks nothing with --reveal.
+    secret_mask mask;
+    bool reveal = false;
+    bool verbose = false;
+};
+
+/// Walks the file that `opts` names and keeps what `opts` asks to show.
 report build_report(const options& opts);
+
+/// The report of an existing walk.
+report build_report(file_walk walk, const options& opts);
 
 result_description describe_result(int code);
 
 /// `password` when `reveal`, else PASSWORD_MASK.
 std::string shown_password(const std::string& password, bool reveal);
 
-/// The exit status for a result: 0 for RESULT_SUCCEED, 1 for any other.
-int exit_status_for(const CorvexResult& result);
+/// The entries of `r` to show: all, or those whose host is `r.host`.
+std::vector<const handed_entry*> shown_entries(const report& r);
+
+/// How many unusable members, for the summary and --strict.
+std::size_t unusable_members(const file_walk& walk);
+
+/// Whether --strict fails the report: a result other than RESULT_SUCCEED, or any warning,
+/// shadowed key, unknown alias, rejected scope, unusable member or parse error.
+bool has_findings(const report& r);
+
+/// The exit status for `r` under `opts`.
+int exit_status_for(const report& r, const options& opts);
+
+/// `count` with thousands separators: "1,234,567".
+std::string grouped(std::size_t count);
 
 }  // namespace credcheck

@@ -1,34 +1,60 @@
 // credcheck: shows what PlainTextParser::parse makes of a credential file, and why.
 //
-// Exit status: 0 when the parser returns RESULT_SUCCEED, 1 for any other result, 2 for bad
-// usage.
+// Exit status: 0 when the parser returns RESULT_SUCCEED (and, with --strict, the report is
+// clean), 1 otherwise (and with --host when the host gets no key), 2 for bad usage or a report
+// that could not be written.
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <exception>
 #include <iostream>
+#include <new>
 
 #include "HumanReport.h"
-#include "JsonPretty.h"
 #include "JsonReport.h"
 #include "Options.h"
 #include "Report.h"
+#include "SafeText.h"
+
+namespace {
+
+// Flushes standard output and returns `status`, or EXIT_TROUBLE, with a message on standard
+// error, when what was written did not all get out (a full disk, a closed pipe).
+int flushed(int status) {
+    errno = 0;
+    std::cout.flush();
+    const bool failed = !std::cout || std::fflush(stdout) != 0 || std::ferror(stdout) != 0;
+    if (!failed) {
+        return status;
+    }
+    const int error = errno;
+    std::cerr << "credcheck: cannot write to standard output: "
+              << (error != 0 ? std::strerror(error) : "write error") << '\n';
+    return credcheck::EXIT_TROUBLE;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     const credcheck::command_line command =
         credcheck::parse_command_line(argc, argv, std::cout, std::cerr);
     if (command.exit_status) {
-        return *command.exit_status;
+        return flushed(*command.exit_status);
     }
+    const credcheck::options& opts = command.opts;
     try {
-        const credcheck::report report = credcheck::build_report(command.opts);
-        if (command.opts.json) {
-            credcheck::write_pretty_json(std::cout, credcheck::json_report(report));
+        const credcheck::report report = credcheck::build_report(opts);
+        if (opts.json) {
+            credcheck::write_json(std::cout, credcheck::json_report(report), report.mask);
         } else {
             credcheck::write_human_report(std::cout, report, credcheck::colour_wanted());
         }
-        std::cout.flush();
-        return credcheck::exit_status_for(report.result);
+        return flushed(credcheck::exit_status_for(report, opts));
+    } catch (const std::bad_alloc&) {
+        std::cerr << "credcheck: out of memory\n";
     } catch (const std::exception& error) {
-        std::cerr << "credcheck: " << error.what() << '\n';
-        return 1;
+        std::cerr << "credcheck: " << credcheck::terminal_text(error.what()) << '\n';
     }
+    return credcheck::EXIT_TROUBLE;
 }

@@ -68,11 +68,6 @@ inline constexpr const char KEY_BMC_CREDENTIALS[] = "bmc_credentials";
 inline constexpr const char KEY_PRIVPASSWORD[] = "privpassword";
 inline constexpr const char KEY_NEWPASSWORD[] = "newpassword";
 
-/// The six member names above, in binding order.
-inline constexpr const char* const PLAIN_TEXT_KEYS[] = {
-    KEY_CONNECTION_CREDENTIALS, KEY_TARGET_SYSTEMS, KEY_KMS_CREDENTIALS,
-    KEY_BMC_CREDENTIALS,        KEY_PRIVPASSWORD,   KEY_NEWPASSWORD};
-
 /// The options with which credential documents are parsed: at most 32 levels of nesting (the
 /// top-level value is the first), comments of both forms allowed, no trailing commas, no invalid
 /// UTF-8. Boost.JSON never accepts Infinity or NaN literals. Never throws.

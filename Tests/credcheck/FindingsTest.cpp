@@ -1,0 +1,318 @@
+// What credcheck finds in a credential file, from the parser's own walk: warnings, shadowed
+// keys, skipped entries, members that do not bind, parse errors, and --strict's verdict.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "Report.h"
+#include "TestSupport.h"
+
+namespace {
+
+using namespace credcheck;
+using test_support::TempDir;
+
+std::vector<std::string> warning_kinds(const report& r) {
+    std::vector<std::string> kinds;
+    for (const warning& w : r.warnings) {
+        kinds.push_back(w.kind);
+    }
+    return kinds;
+}
+
+// "key: kept <source>; dropped <source> (same|different)..."
+std::vector<std::string> shadowing(const file_walk& walk) {
+    std::vector<std::string> lines;
+    for (const shadowed_key& key : walk.shadowed) {
+        std::string line = key.key + ": kept " + source_name(key.kept);
+        for (const dropped_value& dropped : key.dropped) {
+            line += "; dropped " + source_name(dropped.source) +
+                    (dropped.value == key.kept_value ? " (same)" : " (different)");
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+options for_file(const std::string& path) {
+    options opts;
+    opts.file = path;
+    return opts;
+}
+
+std::vector<std::string> problems(const file_walk& walk) {
+    std::vector<std::string> found;
+    for (std::size_t i = 0; i < MEMBER_COUNT; ++i) {
+        const member_outcome& member = walk.members[i];
+        if (member.how == member_outcome::state::absent) {
+            found.push_back(std::string(plain_text_detail::member_key(static_cast<member_id>(i))) +
+                            " absent");
+        } else if (member.how == member_outcome::state::unusable) {
+            found.push_back(member.problem);
+        }
+    }
+    return found;
+}
+
+struct FindingsCase {
+    const char* name;
+    std::string document;
+    std::vector<std::string> warnings;  // kinds, in report order
+    std::vector<std::string> shadowed;  // as shadowing() writes them
+    std::vector<std::string> problems;  // absent and unusable members
+    std::size_t unknown_aliases;
+    std::size_t rejected_scopes;
+    bool findings;  // --strict fails
+};
+
+const FindingsCase kCases[] = {
+    {"Clean",
+     R"({"connection_credentials": {"a": "u:Pass-1"}, "target_systems": ["a@10.0.0.1"],
+         "kms_credentials": [], "bmc_credentials": [], "privpassword": "", "newpassword": ""})",
+     {},
+     {},
+     {},
+     0,
+     0,
+     false},
+    {"AbsentMembersAreNoFinding",
+     R"({"connection_credentials": {"a": "u:Pass-1"}, "target_systems": ["a@10.0.0.1"]})",
+     {},
+     {},
+     {"kms_credentials absent", "bmc_credentials absent", "privpassword absent",
+      "newpassword absent"},
+     0,
+     0,
+     false},
+    {"CredentialWithoutColonAndEmptyPassword",
+     R"({"connection_credentials": {"a": "justuser", "b": "u:", "c": "v:Pass-2"},
+         "target_systems": ["a@10.0.0.1", "b@10.0.0.2", "c@10.0.0.3"]})",
+     {"no-colon", "empty-password"},
+     {},
+     {"kms_credentials absent", "bmc_credentials absent", "privpassword absent",
+      "newpassword absent"},
+     0,
+     0,
+     true},
+    {"OverlappingScopesWithDifferentPasswords",
+     R"({"connection_credentials": {"a": "u:Pass-1", "b": "u:Pass-2"},
+         "target_systems": ["a@10.0.0.0/30", "b@10.0.0.2-3", "a@10.0.0.1"]})",
+     {},
+     {"u@10.0.0.1: kept target_systems[0]; dropped target_systems[2] (same)",
+      "u@10.0.0.2: kept target_systems[0]; dropped target_systems[1] (different)"},
+     {"kms_credentials absent", "bmc_credentials absent", "privpassword absent",
+      "newpassword absent"},
+     0,
+     0,
+     true},
+    {"TargetNamedLikeTheBmcKey",
+     R"({"connection_credentials": {"a": "u:Pass-1", "b": "u:Pass-2"},
+         "target_systems": ["a@bmc-password", "b@kmsid"], "bmc_credentials": ["b"],
+         "kms_credentials": ["x"], "privpassword": "P", "newpassword": "N"})",
+     {"reserved-host", "reserved-host"},
+     {"u@bmc-password: kept target_systems[0]; dropped bmc_credentials[0] (different)"},
+     {},
+     1,
+     0,
+     true},
+    {"SkippedEntries",
+     R"({"connection_credentials": {"a": "u:Pass-1"},
+         "target_systems": ["ghost@10.0.0.1", "10.0.0.2", "a@10.0.0.300", "a@"],
+         "kms_credentials": ["a", "ghost"], "bmc_credentials": ["ghost"],
+         "privpassword": "P", "newpassword": "N"})",
+     {},
+     {},
+     {},
+     4,
+     2,
+     true},
+    {"MembersOfTheWrongShape",
+     R"({"connection_credentials": {"a": "u:Pass-1", "b/c~": {}}, "target_systems": 5,
+         "kms_credentials": ["a", 1], "bmc_credentials": {}, "privpassword": null,
+         "newpassword": [true]})",
+     {},
+     {},
+     {"/connection_credentials/b~1c~0 is an object, expected a string (every credential is "
+      "ignored)",
+      "/target_systems is a number, expected an array of strings",
+      "/kms_credentials/1 is a number, expected a string (the whole list is ignored)",
+      "/bmc_credentials is an object, expected an array of strings",
+      "/privpassword is null, expected a string", "/newpassword is an array, expected a string"},
+     0,
+     0,
+     true},
+    {"ManyEntriesFromFewBytes",
+     R"({"connection_credentials": {"a": "u:Pass-1"}, "target_systems": ["a@10.1.0.0/16"],
+         "kms_credentials": [], "bmc_credentials": [], "privpassword": "", "newpassword": ""})",
+     {"many-entries"},
+     {},
+     {},
+     0,
+     0,
+     true},
+};
+
+void PrintTo(const FindingsCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class Findings : public ::testing::TestWithParam<FindingsCase> {};
+
+TEST_P(Findings, ComeFromTheWalk) {
+    const FindingsCase& c = GetParam();
+    TempDir dir;
+    const std::string path = dir.write("credentials.json", c.document);
+    ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+    const report r = build_report(for_file(path));
+
+    EXPECT_EQ(warning_kinds(r), c.warnings);
+    EXPECT_EQ(shadowing(r.walk), c.shadowed);
+    EXPECT_EQ(problems(r.walk), c.problems);
+    EXPECT_EQ(r.walk.unknown_aliases.size(), c.unknown_aliases);
+    EXPECT_EQ(r.walk.rejected_scopes.size(), c.rejected_scopes);
+    EXPECT_EQ(has_findings(r), c.findings);
+    options strict = for_file(path);
+    strict.strict = true;
+    EXPECT_EQ(exit_status_for(r, strict), c.findings ? EXIT_FINDINGS : EXIT_CLEAN);
+}
+
+INSTANTIATE_TEST_SUITE_P(Documents, Findings, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct DocumentCase {
+    const char* name;
+    std::string text;
+    std::string message;
+    std::size_t line;
+    std::size_t column;
+};
+
+const DocumentCase kBrokenDocuments[] = {
+    {"Empty", "", "the file is empty", 1, 1},
+    {"OnlyAComment", "// nothing\n", "the document ends before it is complete", 2, 1},
+    {"TrailingComma", "{\n  \"target_systems\": [\"a\",]\n}", "syntax error", 2, 26},
+    {"ByteOrderMark", "\xef\xbb\xbf{}",
+     "the file starts with a byte-order mark, which a "
+     "credential file may not have",
+     1, 1},
+    {"TextAfterTheDocument", "{} {}", "there is more text after the end of the document", 1, 4},
+    {"InvalidUtf8", "{\"privpassword\": \"\xc3\xa9\xff\"}",
+     "syntax error (the text is not valid UTF-8 here)", 1, 20},
+    {"TooDeep", std::string(33, '[') + std::string(33, ']'),
+     "the document is nested more than 32 levels deep", 1, 33},
+};
+
+class BrokenDocument : public ::testing::TestWithParam<DocumentCase> {};
+
+TEST_P(BrokenDocument, SaysWhereAndWhyInPlainWords) {
+    const DocumentCase& c = GetParam();
+    TempDir dir;
+    const file_walk walk = walk_file(dir.write("credentials.json", c.text));
+    ASSERT_TRUE(walk.document_error.has_value());
+    EXPECT_EQ(walk.document_error->message, c.message);
+    EXPECT_EQ(walk.document_error->line, c.line);
+    EXPECT_EQ(walk.document_error->column, c.column);
+    EXPECT_EQ(walk.result.code, RESULT_INVALID_FILE);
+    for (const member_outcome& member : walk.members) {
+        EXPECT_EQ(member.how, member_outcome::state::not_reached);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Documents, BrokenDocument, ::testing::ValuesIn(kBrokenDocuments),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FileWalk, KnowsEveryPasswordOfTheDocumentEvenWhenItsMemberDoesNotBind) {
+    TempDir dir;
+    const file_walk walk = walk_file(dir.write(
+        "credentials.json",
+        R"({"connection_credentials": {"a": "u:Pass-1:x", "b": 7, "c": "nocolon", "d": "v:"},
+            "privpassword": "Priv-1", "newpassword": 3})"));
+    std::vector<std::string> secrets = walk.secrets;
+    std::sort(secrets.begin(), secrets.end());
+    EXPECT_EQ(secrets, (std::vector<std::string>{"Pass-1:x", "Priv-1"}));
+    EXPECT_TRUE(walk.record.connection_credentials.empty());
+}
+
+TEST(FileWalk, EachEntryKnowsItsSource) {
+    TempDir dir;
+    const file_walk walk =
+        walk_file(dir.write("credentials.json",
+                            R"({"connection_credentials": {"a": "u:p", "b": "v:q"},
+            "target_systems": ["b@h1.example", "a@10.0.0.1-2"], "kms_credentials": ["a"],
+            "bmc_credentials": ["b"], "privpassword": "P"})"));
+    std::vector<std::string> sources;
+    for (const handed_entry& entry : walk.entries) {
+        sources.push_back(entry.key + " " + source_name(entry.source) + " " +
+                          source_entry(walk, entry.source));
+    }
+    EXPECT_EQ(sources, (std::vector<std::string>{
+                           "privpassword privpassword ",
+                           "u@10.0.0.1 target_systems[1] a@10.0.0.1-2",
+                           "u@10.0.0.2 target_systems[1] a@10.0.0.1-2",
+                           "u@kmsid kms_credentials[0] a",
+                           "v@bmc-password bmc_credentials[0] b",
+                           "v@h1.example target_systems[0] b@h1.example",
+                       }));
+    EXPECT_EQ(walk.expanded, (std::vector<std::size_t>{1, 2}));
+}
+
+TEST(FileWalk, SaysWhyAPathIsRefusedWithoutOpeningIt) {
+    TempDir dir;
+    const std::pair<std::string, std::string> cases[] = {
+        {(dir.path() / "missing").string(), "No such file or directory"},
+        {dir.path().string(), "not a regular file: it is a directory"},
+        {"/dev/zero", "not a regular file: it is a character device"},
+    };
+    for (const auto& [path, reason] : cases) {
+        const file_walk walk = walk_file(path);
+        ASSERT_TRUE(walk.refusal.has_value()) << path;
+        EXPECT_EQ(walk.refusal->reason, reason);
+        EXPECT_EQ(walk.result.code, RESULT_FILE_NOT_EXIST);
+    }
+}
+
+TEST(Warnings, FileOwnedByAnotherUser) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to give a file away";
+    }
+    TempDir dir;
+    const std::string path = dir.write("credentials.json", R"({"privpassword": "P"})");
+    ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+    EXPECT_TRUE(build_report(for_file(path)).warnings.empty());
+    ASSERT_EQ(::chown(path.c_str(), 4242, 4242), 0);
+    const report r = build_report(for_file(path));
+    EXPECT_EQ(warning_kinds(r), (std::vector<std::string>{"owner"}));
+    EXPECT_NE(r.warnings[0].message.find("user ID 4242"), std::string::npos);
+}
+
+TEST(HostFilter, MatchesTheKeysOfOneHostWrittenAnyWay) {
+    TempDir dir;
+    const std::string path = dir.write("credentials.json",
+                                       R"({"connection_credentials": {"a": "u:p", "b": "v:q"},
+            "target_systems": ["a@[FD00::0:1]", "b@fd00::1", "a@Bmc1.Lab", "a@10.0.0.1"]})");
+    const std::pair<const char*, std::vector<std::string>> cases[] = {
+        {"[FD00:0::1]", {"u@fd00::1", "v@fd00::1"}},
+        {"bmc1.lab", {"u@Bmc1.Lab"}},
+        {"10.0.0.1", {"u@10.0.0.1"}},
+        {"10.0.0.2", {}},
+    };
+    for (const auto& [host, keys] : cases) {
+        options opts = for_file(path);
+        opts.host = host;
+        const report r = build_report(opts);
+        std::vector<std::string> shown;
+        for (const handed_entry* entry : shown_entries(r)) {
+            shown.push_back(entry->key);
+        }
+        EXPECT_EQ(shown, keys) << host;
+        EXPECT_EQ(exit_status_for(r, opts), keys.empty() ? EXIT_FINDINGS : EXIT_CLEAN) << host;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,142 @@
+// What credcheck shows of hostile text: escaped for the terminal, valid JSON, and no secret of
+// the file anywhere.
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <boost/json/parse.hpp>
+
+#include "SafeText.h"
+#include "SecretMask.h"
+#include "TerminalWriter.h"
+
+namespace {
+
+using namespace credcheck;
+
+struct TextCase {
+    const char* name;
+    std::string raw;
+    std::string terminal;  // as terminal_text shows it
+    std::string json;      // as json_quoted writes it, quotes included
+};
+
+const TextCase kTexts[] = {
+    {"Plain", "admin@10.0.0.7", "admin@10.0.0.7", "\"admin@10.0.0.7\""},
+    {"NewlineForgesNoLine", "a\nb\r\tc", "a\\nb\\r\\tc", "\"a\\nb\\r\\tc\""},
+    {"WindowTitle", "\x1b]0;x\x07", "\\x1b]0;x\\x07", "\"\\u001b]0;x\\u0007\""},
+    {"Nul", std::string("a\0b", 3), "a\\x00b", "\"a\\u0000b\""},
+    {"Delete", "\x7f", "\\x7f", "\"\\u007f\""},
+    {"Backslash", "a\\x1b", "a\\\\x1b", "\"a\\\\x1b\""},
+    {"Quote", "say \"hi\"", "say \"hi\"", "\"say \\\"hi\\\"\""},
+    {"ValidUtf8Stays", "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x94\x91",
+     "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x94\x91", "\"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x94\x91\""},
+    {"C1Control", "\xc2\x85\xc2\x9b", "\\u0085\\u009b", "\"\\u0085\\u009b\""},
+    {"BidiOverride",
+     "abc\xe2\x80\xae"
+     "def",
+     "abc\\u202edef", "\"abc\\u202edef\""},
+    {"ZeroWidth",
+     "a\xe2\x80\x8b"
+     "b",
+     "a\\u200bb", "\"a\\u200bb\""},
+    {"TagCharacter", "\xf3\xa0\x80\x81", "\\U000e0001", "\"\\udb40\\udc01\""},
+    {"InvalidByte",
+     "a\xff"
+     "b",
+     "a\\xffb",
+     "\"a\xef\xbf\xbd"
+     "b\""},
+    {"TruncatedSequence", "a\xc3", "a\\xc3", "\"a\xef\xbf\xbd\""},
+    {"Overlong", "\xc0\xaf", "\\xc0\\xaf", "\"\xef\xbf\xbd\xef\xbf\xbd\""},
+    {"Surrogate", "\xed\xa0\x80", "\\xed\\xa0\\x80", "\"\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\""},
+    {"AboveUnicode", "\xf4\x90\x80\x80", "\\xf4\\x90\\x80\\x80",
+     "\"\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\""},
+};
+
+class SafeText : public ::testing::TestWithParam<TextCase> {};
+
+TEST_P(SafeText, EscapesForTheTerminalAndForJson) {
+    const TextCase& c = GetParam();
+    EXPECT_EQ(terminal_text(c.raw), c.terminal);
+    EXPECT_EQ(json_quoted(c.raw), c.json);
+    // Whatever went in, the JSON is valid and strict parsing gives a string back.
+    boost::system::error_code error;
+    const boost::json::value parsed = boost::json::parse(json_quoted(c.raw), error);
+    ASSERT_FALSE(error) << error.message();
+    EXPECT_TRUE(parsed.is_string());
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, SafeText, ::testing::ValuesIn(kTexts),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SafeTextWidth, CountsCharactersNotBytes) {
+    EXPECT_EQ(terminal_width(terminal_text("caf\xc3\xa9")), 4u);
+    EXPECT_EQ(terminal_width(terminal_text("\x1b")), 4u);  // \x1b
+}
+
+struct MaskCase {
+    const char* name;
+    std::vector<std::string> secrets;
+    std::string text;
+    std::string masked;
+};
+
+const MaskCase kMasks[] = {
+    {"NoSecrets", {}, "Secret-1", "Secret-1"},
+    {"Inside", {"Secret-1"}, "ops:Secret-1@10.0.0.5", "ops:********@10.0.0.5"},
+    {"Everywhere", {"Secret-1"}, "Secret-1 Secret-1", "******** ********"},
+    {"OverlappingBecomeOne", {"abcdef", "defghi"}, "xabcdefghiy", "x********y"},
+    {"TouchingBecomeOne", {"Secret"}, "SecretSecret", "********"},
+    {"LongerReachesBackOverShorter", {"cdef", "efgh", "abcdefghij"}, "abcdefghij!", "********!"},
+    {"SuffixOfAnother", {"wordpass", "pass"}, "a pass and a wordpass", "a ******** and a ********"},
+    {"ShortSecretsLeftAlone", {"abc", "root"}, "abc root", "abc ********"},
+    {"BytesNotCharacters", {"p\xc3\xa4ss"}, "x p\xc3\xa4ss y", "x ******** y"},
+    {"ManySharingPrefixes", {"aaaa", "aaab", "aaba", "abaa"}, "aaabaa", "********"},
+};
+
+class Masking : public ::testing::TestWithParam<MaskCase> {};
+
+TEST_P(Masking, ReplacesEveryOccurrence) {
+    const MaskCase& c = GetParam();
+    EXPECT_EQ(secret_mask(c.secrets).apply(c.text), c.masked);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, Masking, ::testing::ValuesIn(kMasks),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+std::string written(const secret_mask& mask, bool colour,
+                    const std::vector<std::pair<std::string, style>>& pieces) {
+    std::ostringstream out;
+    terminal_writer line(out, mask, colour);
+    for (const auto& [text, look] : pieces) {
+        line(text, look);
+    }
+    line.end_line();
+    return out.str();
+}
+
+TEST(TerminalWriter, MasksSecretsAcrossPiecesAndAfterEscaping) {
+    const secret_mask mask({"Secret-9", "\\x1b[2J"});
+    // A secret split over two pieces is still one secret on the line.
+    EXPECT_EQ(written(mask, false, {{"key Sec", style::plain}, {"ret-9 end", style::bad}}),
+              "key ******** end\n");
+    // An escape can spell a secret that the raw text does not hold.
+    EXPECT_EQ(written(mask, false, {{"a\x1b[2Jb", style::plain}}), "a********b\n");
+    // Colours go around what is shown, after masking and escaping.
+    EXPECT_EQ(written(mask, true, {{"ok ", style::plain}, {"\x1b[31m", style::good}}),
+              "ok \x1b[32m\\x1b[31m\x1b[0m\n");
+}
+
+TEST(TerminalWriter, PadsToAColumnButNeverLessThanTheMinimum) {
+    const secret_mask mask;
+    std::ostringstream out;
+    terminal_writer line(out, mask, false);
+    line("ab").pad_to(5)("|").end_line();
+    line("abcdefgh").pad_to(5, 2)("|").end_line();
+    line("\n").pad_to(5)("|").end_line();  // "\n" is two characters wide once escaped
+    EXPECT_EQ(out.str(), "ab   |\nabcdefgh  |\n\\n   |\n");
+}
+
+}  // namespace
