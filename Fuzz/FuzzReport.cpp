@@ -1,0 +1,227 @@
+// credcheck's report over arbitrary bytes: the parser's walk runs over them as a credential file,
+// and the human report (plain, and coloured with --verbose) and the JSON report are written from
+// what it found.
+//
+// Checked on every input:
+// - the walk hands out exactly the entries that PlainTextParser::parse hands out for the file;
+// - the human report holds no control byte but its line ends (and, coloured, the colour
+//   sequences around its words), and is valid UTF-8 without C1 controls;
+// - the JSON report parses as strict JSON (so it is valid UTF-8) and holds no raw control byte;
+// - no password that the document holds appears in the human report or in any string of the
+//   JSON report. Passwords shorter than four bytes are not masked inside other text, and those
+//   holding '*' (the mask itself can spell them) or, for the human report, a line end (lines
+//   are masked one at a time) are left out of the check.
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <map>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <boost/json/parse.hpp>
+
+#include <Kelvor/Log.h>
+#include <PlainTextFileParser/PlainTextFileParser.h>
+
+#include "FuzzSupport.h"
+#include "HumanReport.h"
+#include "JsonReport.h"
+#include "Report.h"
+
+namespace {
+
+using namespace fuzz_support;
+
+// One file per process, rewritten for every input, reached through /proc/self/fd.
+class InputFile {
+public:
+    InputFile() {
+        const char* directory = std::getenv("TMPDIR");
+        std::string pattern = (directory != nullptr && *directory != '\0') ? directory : "/tmp";
+        pattern += "/ptfp-fuzz-report-XXXXXX";
+        fd_ = ::mkstemp(pattern.data());
+        if (fd_ < 0) {
+            std::abort();
+        }
+        ::unlink(pattern.c_str());
+        path_ = "/proc/self/fd/" + std::to_string(fd_);
+    }
+
+    const std::string& path() const { return path_; }
+
+    void write(const std::uint8_t* data, std::size_t size) {
+        require(::ftruncate(fd_, 0) == 0);
+        std::size_t done = 0;
+        while (done < size) {
+            const ssize_t written =
+                ::pwrite(fd_, data + done, size - done, static_cast<off_t>(done));
+            if (written < 0 && errno == EINTR) {
+                continue;
+            }
+            require(written > 0);
+            done += static_cast<std::size_t>(written);
+        }
+    }
+
+private:
+    int fd_ = -1;
+    std::string path_;
+};
+
+InputFile& input_file() {
+    static InputFile file;
+    return file;
+}
+
+// Every password the document holds, found here from the parsed document itself.
+std::vector<std::string> passwords_of(std::string_view text) {
+    std::vector<std::string> found;
+    boost::system::error_code error;
+    const boost::json::value document =
+        boost::json::parse(text, error, boost::json::storage_ptr(), credential_parse_options());
+    const boost::json::object* root = error ? nullptr : document.if_object();
+    if (root == nullptr) {
+        return found;
+    }
+    if (const auto* credentials = root->if_contains("connection_credentials")) {
+        if (const auto* object = credentials->if_object()) {
+            for (const auto& member : *object) {
+                if (const auto* credential = member.value().if_string()) {
+                    const std::string_view whole = *credential;
+                    const std::size_t colon = whole.find(':');
+                    if (colon != std::string_view::npos) {
+                        found.emplace_back(whole.substr(colon + 1));
+                    }
+                }
+            }
+        }
+    }
+    for (const char* key : {"privpassword", "newpassword"}) {
+        if (const auto* value = root->if_contains(key); value && value->is_string()) {
+            found.emplace_back(value->get_string());
+        }
+    }
+    return found;
+}
+
+bool checked(const std::string& password) {
+    return password.size() >= credcheck::MIN_MASKED_LENGTH &&
+           password.find('*') == std::string::npos;
+}
+
+// The text with the colour sequences the writer puts around words taken out.
+std::string without_colours(const std::string& text) {
+    std::string out;
+    for (std::size_t at = 0; at < text.size();) {
+        if (text.compare(at, 2, "\x1b[") == 0) {
+            const std::size_t end = text.find('m', at);
+            require(end != std::string::npos && end - at <= 4);
+            at = end + 1;
+            continue;
+        }
+        out += text[at++];
+    }
+    return out;
+}
+
+// No control byte but '\n', valid UTF-8, no C1 control.
+void check_terminal_text(const std::string& text) {
+    for (std::size_t at = 0; at < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[at]);
+        require(byte >= 0x20 || byte == '\n');
+        require(byte != 0x7f);
+        require(byte < 0x80 || (byte >= 0xc2 && byte <= 0xf4));
+        const std::size_t length = byte < 0x80 ? 1 : byte >= 0xf0 ? 4 : byte >= 0xe0 ? 3 : 2;
+        require(at + length <= text.size());
+        for (std::size_t i = 1; i < length; ++i) {
+            require((static_cast<unsigned char>(text[at + i]) & 0xc0) == 0x80);
+        }
+        require(!(byte == 0xc2 && static_cast<unsigned char>(text[at + 1]) < 0xa0));
+        at += length;
+    }
+}
+
+void check_json_strings(const boost::json::value& value,
+                        const std::vector<std::string>& passwords) {
+    if (const auto* object = value.if_object()) {
+        for (const auto& member : *object) {
+            check_json_strings(member.value(), passwords);
+        }
+    } else if (const auto* array = value.if_array()) {
+        for (const auto& element : *array) {
+            check_json_strings(element, passwords);
+        }
+    } else if (const auto* text = value.if_string()) {
+        for (const std::string& password : passwords) {
+            require(!checked(password) ||
+                    std::string_view(*text).find(password) == std::string_view::npos);
+        }
+    }
+}
+
+void check_human(const credcheck::report& r, bool colour,
+                 const std::vector<std::string>& passwords) {
+    std::ostringstream human;
+    credcheck::write_human_report(human, r, colour);
+    const std::string shown = colour ? without_colours(human.str()) : human.str();
+    check_terminal_text(shown);
+    for (const std::string& password : passwords) {
+        require(!checked(password) || password.find('\n') != std::string::npos ||
+                shown.find(password) == std::string::npos);
+    }
+}
+
+void check_json(const credcheck::report& r, const std::vector<std::string>& passwords) {
+    std::ostringstream json;
+    credcheck::write_json(json, credcheck::json_report(r), r.mask);
+    const std::string text = json.str();
+    for (const char c : text) {
+        require(static_cast<unsigned char>(c) >= 0x20 || c == '\n');
+    }
+    boost::system::error_code error;
+    const boost::json::value parsed = boost::json::parse(text, error);
+    require(!error);
+    check_json_strings(parsed, passwords);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    Kelvor::Log::SetSink([](const Kelvor::LogRecord&) {});
+    input_file();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    input_file().write(data, size);
+    const std::string& path = input_file().path();
+
+    const credcheck::file_walk walk = credcheck::walk_file(path);
+    std::map<std::string, std::string> parsed;
+    const CorvexResult result = PlainTextParser::parse(path, parsed);
+    require(result.code == walk.result.code && result.message == walk.result.message);
+    require(parsed.size() == walk.entries.size());
+    auto entry = walk.entries.begin();
+    for (const auto& [key, value] : parsed) {
+        require(entry->key == key && entry->value == value);
+        ++entry;
+    }
+
+    const std::vector<std::string> passwords =
+        passwords_of(std::string_view(reinterpret_cast<const char*>(data), size));
+    credcheck::options opts;
+    opts.file = path;
+    const credcheck::report plain = credcheck::build_report(walk, opts);
+    check_human(plain, false, passwords);
+    check_json(plain, passwords);
+    opts.verbose = true;  // adds the trace records and the targets; coloured this time
+    check_human(credcheck::build_report(walk, opts), true, passwords);
+    return 0;
+}
