@@ -48,9 +48,11 @@ public:
     std::ostringstream& Stream();
 
     /// Makes `sink` the process-wide sink and returns the previous one. An empty sink restores
-    /// the default, which writes one line per record to standard error for the levels up to the
-    /// threshold: 3, unless the environment variable KELVOR_LOG_LEVEL holds another number when
-    /// the first record is emitted. Safe to call from any thread. Throws std::bad_alloc.
+    /// the default, which writes each record as one line, "[level] file:line text", in one write
+    /// to standard error (records of several threads never interleave), with the control
+    /// characters of the text escaped (\x1b, \u009b), for the levels up to the threshold: 3,
+    /// unless the environment variable KELVOR_LOG_LEVEL holds another number when the first
+    /// record is emitted. Safe to call from any thread. Throws std::bad_alloc.
     static LogSink SetSink(LogSink sink);
 
 private:
