@@ -156,8 +156,9 @@ std::optional<Expectation> expect_host_name_range(const std::string& scope) {
     }
     const std::string first_text = bounds.substr(0, dash);
     const std::string last_text = bounds.substr(dash + 1);
-    if (first_text.empty() || last_text.empty() || first_text.size() > 9 ||
-        last_text.size() > 9 || !all_digits(first_text) || !all_digits(last_text)) {
+    // Bounds of any length are accepted; this oracle checks those that fit in 64 bits.
+    if (first_text.empty() || last_text.empty() || first_text.size() > 18 ||
+        last_text.size() > 18 || !all_digits(first_text) || !all_digits(last_text)) {
         return std::nullopt;
     }
     const bool padded = first_text.size() > 1 && first_text[0] == '0';

@@ -62,6 +62,11 @@ TEST(AddrkitAccepts, AppendsExactEntriesAfterExistingOnes) {
         {"n[0-1]", {"n0", "n1"}},
         {"rack[0099-0101]", {"rack0099", "rack0100", "rack0101"}},
         {"[1-2]a.example", {"1a.example", "2a.example"}},
+        {"n[0000000000-1]", {"n0000000000", "n0000000001"}},
+        {"n[0000000009-0000000010]", {"n0000000009", "n0000000010"}},
+        {"n[99999999999999999999-100000000000000000000]",
+         {"n99999999999999999999", "n100000000000000000000"}},
+        {"n[000-0]", {"n000"}},
         {label63.substr(1) + "[8-9]", {label63.substr(1) + "8", label63.substr(1) + "9"}},
     };
     for (const auto& c : cases) {
@@ -125,8 +130,9 @@ TEST(AddrkitRejects, LeavesAddressesUnchanged) {
         "0x7f", "bmc.0X1f", label63 + "a.lab", name253 + "b",
         // host-name ranges
         "n[11-08]", "n[1-3][1-3]", "n[1-3", "n1-3]", "n]1-3[", "n[]", "n[1]", "n[-1-3]", "n[1-010]",
-        "n[0000000000-1]", "n[a-c]", "[1-3]", "-[1-3]", "n[0-65536]", label63.substr(1) + "[9-10]",
-        "n[1-3].-x", "n.[1-3]", "n.0x[1-3]",
+        "n[1-99999999999999999999]", "n[100000000000000000000-99999999999999999999]",
+        "n[0000000000-0000065536]", "n[a-c]", "[1-3]", "-[1-3]", "n[0-65536]",
+        label63.substr(1) + "[9-10]", "n[1-3].-x", "n.[1-3]", "n.0x[1-3]",
         // a generated name that reads as a hex number ("0x", "a.0x1")
         "[0-7]x", "a.[0-1]x1"};
     for (const auto& scope : cases) {

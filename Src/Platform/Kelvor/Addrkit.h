@@ -57,8 +57,8 @@ public:
             the name, unchanged.
 
         @li A host name carrying exactly one bracketed decimal range
-            `[first-last]`, `first <= last`, each bound at most nine
-            digits (`bmc[08-11].lab`): one name per number from `first`
+            `[first-last]`, `first <= last`, each bound any number of
+            decimal digits (`bmc[08-11].lab`): one name per number from `first`
             to `last`, ascending, with the bracket replaced by the number
             (`bmc08.lab`, `bmc09.lab`, `bmc10.lab`, `bmc11.lab`). When
             `first` has more than one digit and starts with a zero, each
