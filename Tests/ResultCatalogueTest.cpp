@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include <Common/CorvexResultCatalogue.h>
+#include <Corvex/CorvexResultCatalogue.h>
 #include <PlainTextFileParser/PlainTextFileParser.h>
 
 namespace {
@@ -21,7 +21,7 @@ struct NamedConstant {
 // The constants themselves, as the library exports them.
 const NamedConstant kConstants[] = {
 #define CORVEX_RESULT(name, category, code, message) {#name, &name},
-#include <Common/CorvexResultCatalogue.inc>
+#include <Corvex/CorvexResultCatalogue.inc>
 #undef CORVEX_RESULT
 };
 

@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include <Common/CorvexResult.h>
-#include <Common/CorvexResultCatalogue.h>
+#include <Corvex/CorvexResult.h>
+#include <Corvex/CorvexResultCatalogue.h>
 #include <Common/CorvexResultTables.h>
 
 namespace {

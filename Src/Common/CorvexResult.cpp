@@ -1,6 +1,5 @@
-#include <Common/CorvexResult.h>
+#include <Corvex/CorvexResult.h>
 
-#include <cstdint>
 #include <cstring>
 
 #include <Common/CorvexResultTables.h>
@@ -15,18 +14,8 @@ corvex::detail::category_message_table& category_result_messages() {
     return table;
 }
 
-namespace {
-
-// (category << 16) | code in 32-bit arithmetic; negative categories keep their sign bits.
-int compose_result_code(int category, int code) {
-    return static_cast<int>(static_cast<std::uint32_t>(category) << 16 |
-                            static_cast<std::uint32_t>(code));
-}
-
-}  // namespace
-
 int register_result_code(int category, int code, const char* message) {
-    const int composed = compose_result_code(category, code);
+    const int composed = corvex::detail::compose_result_code(category, code);
     std::string& entry = category > 0 ? category_result_messages()[category][composed]
                                       : general_result_messages()[composed];
     entry.assign(message, std::strlen(message));

@@ -33,6 +33,16 @@ struct CorvexResult {
     CorvexResult(int code, const std::string& message) : code(code), message(message) {}
 };
 
+namespace corvex::detail {
+
+/// (category << 16) | code in 32-bit arithmetic; a negative category keeps its sign bits and the
+/// code is not masked.
+constexpr int compose_result_code(int category, int code) {
+    return static_cast<int>(static_cast<unsigned>(category) << 16 | static_cast<unsigned>(code));
+}
+
+}  // namespace corvex::detail
+
 /// Registers `message` for the code `code` of `category` and returns the composed code.
 ///
 /// Categories 0 and below go to the general table, all others to the inner table of their
@@ -53,5 +63,5 @@ PLAINTEXTFILEPARSER_EXPORT std::optional<std::string> lookup_result_message(int 
 // is loaded. The list, in registration order, is in CorvexResultCatalogue.inc.
 #define CORVEX_RESULT(name, category, code, message) \
     extern PLAINTEXTFILEPARSER_EXPORT const int name;
-#include <Common/CorvexResultCatalogue.inc>
+#include <Corvex/CorvexResultCatalogue.inc>
 #undef CORVEX_RESULT

@@ -3,10 +3,11 @@
 // constant, in registration order. Tools use it to show a code by its constant's name.
 
 #include <cstddef>
-#include <cstdint>
 #include <iterator>
 #include <optional>
 #include <string_view>
+
+#include <Corvex/CorvexResult.h>
 
 /// One row of the catalogue.
 struct result_code_entry {
@@ -20,16 +21,13 @@ struct result_code_entry {
     std::string_view message;
 
     /// The composed value, (category << 16) | code.
-    constexpr int composed() const {
-        return static_cast<int>(static_cast<std::uint32_t>(category) << 16 |
-                                static_cast<std::uint32_t>(code));
-    }
+    constexpr int composed() const { return corvex::detail::compose_result_code(category, code); }
 };
 
 /// Every row of the catalogue, in the order the constants are defined and registered.
 inline constexpr result_code_entry result_code_catalogue[] = {
 #define CORVEX_RESULT(name, category, code, message) {#name, category, code, message},
-#include <Common/CorvexResultCatalogue.inc>
+#include <Corvex/CorvexResultCatalogue.inc>
 #undef CORVEX_RESULT
 };
 

@@ -568,8 +568,12 @@ def case_colour():
 def case_default_file():
     done = run()
     check(done.returncode == 0, f"exit {done.returncode}")
+    shipped = os.path.join(ARGS.build_dir, "share", "PlainTextFileParser", "examples",
+                           "credentials.json")
     first = done.stdout.splitlines()[0]
-    check(first == f"credcheck: {ARGS.example}", f"default file line {first!r}")
+    check(first == f"credcheck: {os.path.normpath(shipped)}", f"default file line {first!r}")
+    with open(shipped, "rb") as copy, open(ARGS.example, "rb") as source:
+        check(copy.read() == source.read(), "the build tree's example is not the shipped one")
 
 
 def case_installed_tool():

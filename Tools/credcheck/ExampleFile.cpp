@@ -10,14 +10,10 @@ namespace fs = std::filesystem;
 std::string default_credential_file() {
     std::error_code ec;
     const fs::path executable = fs::read_symlink("/proc/self/exe", ec);
-    if (!ec) {
-        const fs::path installed =
-            (executable.parent_path() / CREDCHECK_INSTALLED_EXAMPLE).lexically_normal();
-        if (fs::is_regular_file(installed, ec)) {
-            return installed.string();
-        }
+    if (ec) {
+        return CREDCHECK_INSTALLED_EXAMPLE;  // relative to the working folder, then
     }
-    return CREDCHECK_SOURCE_EXAMPLE;
+    return (executable.parent_path() / CREDCHECK_INSTALLED_EXAMPLE).lexically_normal().string();
 }
 
 }  // namespace credcheck

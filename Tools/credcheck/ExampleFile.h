@@ -5,9 +5,9 @@
 
 namespace credcheck {
 
-/// The example credential file that credcheck checks when given none: the installed copy next
-/// to the running executable's prefix (../share/PlainTextFileParser/examples/credentials.json
-/// from its bin directory) when it exists, else the copy in the source tree it was built from.
+/// The example credential file that credcheck checks when given none:
+/// ../share/PlainTextFileParser/examples/credentials.json from the folder of the running
+/// executable, as an install lays it out (and the build tree too).
 std::string default_credential_file();
 
 }  // namespace credcheck

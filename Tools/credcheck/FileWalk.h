@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include <Common/CorvexResult.h>
+#include <Corvex/CorvexResult.h>
 #include <Kelvor/Log.h>
 #include <PlainTextFileParser/JsonBinding.h>
 #include <PlainTextFileParser/detail/CredentialWalk.h>

@@ -8,7 +8,7 @@
 #include <iterator>
 #include <utility>
 
-#include <Common/CorvexResultCatalogue.h>
+#include <Corvex/CorvexResultCatalogue.h>
 #include <Kelvor/Addrkit.h>
 
 namespace credcheck {

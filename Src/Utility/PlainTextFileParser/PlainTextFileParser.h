@@ -5,7 +5,7 @@
 #include <map>
 #include <string>
 
-#include <Common/CorvexResult.h>
+#include <Corvex/CorvexResult.h>
 #include <PlainTextFileParser/Export.h>
 
 /// Reads plain-text (unencrypted) credential files. Has no state; `parse` is all it does.

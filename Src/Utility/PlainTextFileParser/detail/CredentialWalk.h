@@ -15,7 +15,7 @@
 #include <boost/json/value.hpp>
 #include <boost/system/error_code.hpp>
 
-#include <Common/CorvexResult.h>
+#include <Corvex/CorvexResult.h>
 
 #include "PlainTextFileParser/RegularFile.h"
 #include "PlainTextFileParser/detail/CredentialText.h"
