@@ -19,10 +19,10 @@
 #include <vector>
 
 #include <boost/json/parse.hpp>
-#include <boost/json/parse_options.hpp>
 #include <boost/json/value.hpp>
 
 #include <PlainTextFileParser/JsonBinding.h>
+#include <PlainTextFileParser/detail/RecordMembers.h>
 
 #include "FuzzSupport.h"
 
@@ -41,38 +41,19 @@ plain_text_info prefilled_record() {
     return info;
 }
 
-bool same_record(const plain_text_info& a, const plain_text_info& b) {
-    return a.connection_credentials == b.connection_credentials &&
-           a.target_systems == b.target_systems && a.kms_credentials == b.kms_credentials &&
-           a.bmc_credentials == b.bmc_credentials && a.privpassword == b.privpassword &&
-           a.newpassword == b.newpassword;
-}
-
-boost::json::parse_options document_options() {
-    boost::json::parse_options options;
-    options.max_depth = 32;
-    options.allow_comments = true;
-    options.allow_trailing_commas = false;
-    options.allow_invalid_utf8 = false;
-    return options;
-}
-
 const boost::json::value* member(const boost::json::value& document, const char* key) {
     const boost::json::object* object = document.if_object();
     return object == nullptr ? nullptr : object->if_contains(key);
 }
 
-void expect_string(const boost::json::value& document, const char* key, std::string& field) {
-    if (const boost::json::value* value = member(document, key)) {
-        if (const boost::json::string* text = value->if_string()) {
-            field.assign(text->data(), text->size());
-        }
+// What a member binds to: its value when it has the field's shape, else nothing.
+void expect(const boost::json::value* value, std::string& field) {
+    if (const boost::json::string* text = value == nullptr ? nullptr : value->if_string()) {
+        field.assign(text->data(), text->size());
     }
 }
 
-void expect_list(const boost::json::value& document, const char* key,
-                 std::vector<std::string>& field) {
-    const boost::json::value* value = member(document, key);
+void expect(const boost::json::value* value, std::vector<std::string>& field) {
     const boost::json::array* array = value == nullptr ? nullptr : value->if_array();
     if (array == nullptr) {
         return;
@@ -88,9 +69,7 @@ void expect_list(const boost::json::value& document, const char* key,
     field = std::move(list);
 }
 
-void expect_map(const boost::json::value& document, const char* key,
-                std::map<std::string, std::string>& field) {
-    const boost::json::value* value = member(document, key);
+void expect(const boost::json::value* value, std::map<std::string, std::string>& field) {
     const boost::json::object* object = value == nullptr ? nullptr : value->if_object();
     if (object == nullptr) {
         return;
@@ -108,12 +87,9 @@ void expect_map(const boost::json::value& document, const char* key,
 
 plain_text_info expected_record(const boost::json::value& document) {
     plain_text_info info;
-    expect_map(document, KEY_CONNECTION_CREDENTIALS, info.connection_credentials);
-    expect_list(document, KEY_TARGET_SYSTEMS, info.target_systems);
-    expect_list(document, KEY_KMS_CREDENTIALS, info.kms_credentials);
-    expect_list(document, KEY_BMC_CREDENTIALS, info.bmc_credentials);
-    expect_string(document, KEY_PRIVPASSWORD, info.privpassword);
-    expect_string(document, KEY_NEWPASSWORD, info.newpassword);
+    plain_text_detail::for_each_member(info, [&](plain_text_detail::member_id id, auto& field) {
+        expect(member(document, plain_text_detail::member_key(id)), field);
+    });
     return info;
 }
 
@@ -158,8 +134,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text(reinterpret_cast<const char*>(data), size);
 
     boost::system::error_code parse_error;
-    const boost::json::value document =
-        boost::json::parse(text, parse_error, boost::json::storage_ptr(), document_options());
+    const boost::json::value document = boost::json::parse(
+        text, parse_error, boost::json::storage_ptr(), credential_parse_options());
 
     std::istringstream stream(text);
     plain_text_info info = prefilled_record();
@@ -167,9 +143,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     require(bound == !parse_error);
     if (bound) {
-        require(same_record(info, expected_record(document)));
+        require(info == expected_record(document));
     } else {
-        require(same_record(info, prefilled_record()));
+        require(info == prefilled_record());
 
         std::istringstream again(text);
         try {

@@ -9,6 +9,16 @@
 
 #include <PlainTextFileParser/JsonBinding.h>
 
+// Failed expectations show the record field by field.
+void PrintTo(const plain_text_info& info, std::ostream* os) {
+    *os << "{connection_credentials: " << ::testing::PrintToString(info.connection_credentials)
+        << ", target_systems: " << ::testing::PrintToString(info.target_systems)
+        << ", kms_credentials: " << ::testing::PrintToString(info.kms_credentials)
+        << ", bmc_credentials: " << ::testing::PrintToString(info.bmc_credentials)
+        << ", privpassword: " << ::testing::PrintToString(info.privpassword)
+        << ", newpassword: " << ::testing::PrintToString(info.newpassword) << "}";
+}
+
 namespace {
 
 using strings = std::vector<std::string>;
@@ -139,12 +149,7 @@ TEST_P(Binding, BindsTheDocument) {
 
     ASSERT_EQ(json_assign(stream, info), c.bound);
     const plain_text_info& expected = c.bound ? c.expected : before;
-    EXPECT_EQ(info.connection_credentials, expected.connection_credentials);
-    EXPECT_EQ(info.target_systems, expected.target_systems);
-    EXPECT_EQ(info.kms_credentials, expected.kms_credentials);
-    EXPECT_EQ(info.bmc_credentials, expected.bmc_credentials);
-    EXPECT_EQ(info.privpassword, expected.privpassword);
-    EXPECT_EQ(info.newpassword, expected.newpassword);
+    EXPECT_EQ(info, expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Documents, Binding, ::testing::ValuesIn(kCases),
