@@ -247,8 +247,8 @@ std::optional<std::vector<std::string>> spread_and_check(const std::string& scop
     }
     require(addresses.size() > prefilled.size());
     require(std::equal(prefilled.begin(), prefilled.end(), addresses.begin()));
-    std::vector<std::string> added(addresses.begin() + static_cast<std::ptrdiff_t>(prefilled.size()),
-                                   addresses.end());
+    std::vector<std::string> added(
+        addresses.begin() + static_cast<std::ptrdiff_t>(prefilled.size()), addresses.end());
     require(added.size() >= 1 && added.size() <= max_scope_size);
 
     std::optional<std::uint32_t> previous_ipv4;

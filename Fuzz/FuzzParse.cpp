@@ -58,52 +58,6 @@ void collect_record(const Kelvor::LogRecord& record) {
     }
 }
 
-// One file per process, rewritten for every input. It is unlinked as soon as it exists and
-// reached through /proc/self/fd, so no file is left behind however the process ends.
-class InputFile {
-public:
-    InputFile() {
-        const char* directory = std::getenv("TMPDIR");
-        std::string pattern = (directory != nullptr && *directory != '\0') ? directory : "/tmp";
-        pattern += "/ptfp-fuzz-parse-XXXXXX";
-        fd_ = ::mkstemp(pattern.data());
-        if (fd_ < 0) {
-            std::abort();
-        }
-        ::unlink(pattern.c_str());
-        path_ = "/proc/self/fd/" + std::to_string(fd_);
-    }
-
-    const std::string& path() const { return path_; }
-
-    void write(const std::uint8_t* data, std::size_t size) {
-        if (::ftruncate(fd_, 0) != 0) {
-            std::abort();
-        }
-        std::size_t done = 0;
-        while (done < size) {
-            const ssize_t written =
-                ::pwrite(fd_, data + done, size - done, static_cast<off_t>(done));
-            if (written < 0 && errno == EINTR) {
-                continue;
-            }
-            if (written <= 0) {
-                std::abort();
-            }
-            done += static_cast<std::size_t>(written);
-        }
-    }
-
-private:
-    int fd_ = -1;
-    std::string path_;
-};
-
-InputFile& input_file() {
-    static InputFile file;
-    return file;
-}
-
 const output_map& caller_entries() {
     // Keys that a document can produce too, so that "the first value stored wins" is exercised.
     static const output_map entries = {

@@ -39,47 +39,6 @@ namespace {
 
 using namespace fuzz_support;
 
-// One file per process, rewritten for every input, reached through /proc/self/fd.
-class InputFile {
-public:
-    InputFile() {
-        const char* directory = std::getenv("TMPDIR");
-        std::string pattern = (directory != nullptr && *directory != '\0') ? directory : "/tmp";
-        pattern += "/ptfp-fuzz-report-XXXXXX";
-        fd_ = ::mkstemp(pattern.data());
-        if (fd_ < 0) {
-            std::abort();
-        }
-        ::unlink(pattern.c_str());
-        path_ = "/proc/self/fd/" + std::to_string(fd_);
-    }
-
-    const std::string& path() const { return path_; }
-
-    void write(const std::uint8_t* data, std::size_t size) {
-        require(::ftruncate(fd_, 0) == 0);
-        std::size_t done = 0;
-        while (done < size) {
-            const ssize_t written =
-                ::pwrite(fd_, data + done, size - done, static_cast<off_t>(done));
-            if (written < 0 && errno == EINTR) {
-                continue;
-            }
-            require(written > 0);
-            done += static_cast<std::size_t>(written);
-        }
-    }
-
-private:
-    int fd_ = -1;
-    std::string path_;
-};
-
-InputFile& input_file() {
-    static InputFile file;
-    return file;
-}
-
 // Every password the document holds, found here from the parsed document itself.
 std::vector<std::string> passwords_of(std::string_view text) {
     std::vector<std::string> found;

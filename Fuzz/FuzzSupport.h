@@ -1,11 +1,15 @@
 #pragma once
-// Checks shared by the fuzz targets. Each one judges a string by an independent rule (the C
-// library's address parser, a plain character scan) rather than by the code under test.
+// What the fuzz targets share: checks that judge a string by an independent rule (the C
+// library's address parser, a plain character scan) rather than by the code under test, and the
+// file that the targets reading files write each input to.
 
 #include <arpa/inet.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -105,6 +109,49 @@ inline bool starts_with(std::string_view text, std::string_view prefix) {
 
 inline bool ends_with(std::string_view text, std::string_view suffix) {
     return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+/// One file per process, rewritten for every input. It is unlinked as soon as it exists and
+/// reached through /proc/self/fd, so no file is left behind however the process ends.
+class InputFile {
+public:
+    InputFile() {
+        const char* directory = std::getenv("TMPDIR");
+        std::string pattern = (directory != nullptr && *directory != '\0') ? directory : "/tmp";
+        pattern += "/ptfp-fuzz-XXXXXX";
+        fd_ = ::mkstemp(pattern.data());
+        if (fd_ < 0) {
+            std::abort();
+        }
+        ::unlink(pattern.c_str());
+        path_ = "/proc/self/fd/" + std::to_string(fd_);
+    }
+
+    const std::string& path() const { return path_; }
+
+    void write(const std::uint8_t* data, std::size_t size) {
+        require(::ftruncate(fd_, 0) == 0);
+        std::size_t done = 0;
+        while (done < size) {
+            const ssize_t written =
+                ::pwrite(fd_, data + done, size - done, static_cast<off_t>(done));
+            if (written < 0 && errno == EINTR) {
+                continue;
+            }
+            require(written > 0);
+            done += static_cast<std::size_t>(written);
+        }
+    }
+
+private:
+    int fd_ = -1;
+    std::string path_;
+};
+
+/// The process's input file.
+inline InputFile& input_file() {
+    static InputFile file;
+    return file;
 }
 
 }  // namespace fuzz_support
