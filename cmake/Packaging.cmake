@@ -26,4 +26,5 @@ install(FILES
   DESTINATION "${PTFP_CMAKE_DIR}")
 
 install(FILES "${PROJECT_SOURCE_DIR}/examples/credentials.json"
+  "${PROJECT_SOURCE_DIR}/examples/credentials-next.json"
   DESTINATION "${CMAKE_INSTALL_DATADIR}/PlainTextFileParser/examples")

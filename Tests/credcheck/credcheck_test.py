@@ -405,7 +405,8 @@ def case_usage_errors():
 
 def case_help_and_version():
     done = run("--help")
-    for text in ("FILE", "--reveal", "--json", "--verbose", "--strict", "--host", "--version",
+    for text in ("FILE", "--reveal", "--json", "--verbose", "--strict", "--host", "--diff",
+                 "--version",
                  "Exit status", "  0  ", "  1  ", "  2  "):
         check(text in done.stdout, f"--help does not mention {text!r}")
     done = run("--version")
@@ -519,6 +520,44 @@ def case_host():
     done = run("--host", "10.1.0.99", path)
     check(done.returncode == 1, f"unknown host: exit {done.returncode}")
     check(section(done.stdout, "Entries for 10.1.0.99")[1] == ["(none)"], "no (none) note")
+
+
+def case_diff():
+    example = ARGS.example
+    edited = os.path.join(os.path.dirname(example), "credentials-next.json")
+    with tempfile.TemporaryDirectory() as directory:
+        table = [
+            (["--diff", example, example], 0),
+            (["--diff", example, edited], 1),
+            (["--json", "--diff", example, edited], 1),
+            (["--diff", example, os.path.join(directory, "missing.json")], 2),
+            (["--diff", example], 2),
+            (["--diff", example, edited, example], 2),
+            (["--diff", example, ""], 2),
+            (["--strict", "--diff", example, edited], 2),
+        ]
+        for args, expected in table:
+            done = run(*args)
+            check(done.returncode == expected, f"{args}: exit {done.returncode}, not {expected}")
+    passwords = passwords_of(example) + passwords_of(edited)
+    for args in (["--diff", example, edited], ["--json", "--diff", example, edited]):
+        done = run(*args)
+        leaked = [p for p in passwords if p in done.stdout + done.stderr]
+        check(not leaked, f"{args} shows {len(leaked)} passwords")
+    status, doc = run_json("--diff", example, edited)
+    check(doc["summary"] == {"added": 8, "removed": 4, "changed": 2, "moved": 4},
+          f"summary {doc['summary']}")
+    check([c["key"] for c in doc["added"]] ==
+          [f"svc_storage@10.20.2.{n}" for n in range(13, 21)], f"added {doc['added']}")
+    changed = {c["key"]: c for c in doc["changed"]}
+    check(changed["admin@10.20.1.6"]["new"]["source"]["entry"] == "rescue@10.20.1.6",
+          f"the shadowed key did not change hands: {changed}")
+    _, body = section(run("--reveal", "--diff", example, edited).stdout, "Password changed")
+    check("root@10.20.9.1 password changed: target_systems[6] '10.20.9.1' 'Def4ult-R00t' -> "
+          "target_systems[7] '10.20.9.1' 'N3w-R00t-2027'" in body, f"--reveal --diff {body}")
+    _, body = section(run("--diff", example, edited).stdout, "Added")
+    check(body == ["svc_storage@10.20.2.13 \u2026 svc_storage@10.20.2.20 (8 keys) added: "
+                   "target_systems[3] 'storage@10.20.2.10-20'"], f"folding {body}")
 
 
 def case_write_error():

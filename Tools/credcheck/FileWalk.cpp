@@ -287,6 +287,14 @@ std::string source_name(entry_source source) {
     return std::string(member) + "[" + std::to_string(source.index) + "]";
 }
 
+std::string described_source(const file_walk& walk, entry_source source) {
+    std::string text = source_name(source);
+    if (source.member != member_id::privpassword && source.member != member_id::newpassword) {
+        text += " '" + source_entry(walk, source) + "'";
+    }
+    return text;
+}
+
 std::string source_entry(const file_walk& walk, entry_source source) {
     const std::vector<std::string>* list = nullptr;
     switch (source.member) {

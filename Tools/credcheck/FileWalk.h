@@ -138,4 +138,7 @@ std::string source_entry(const file_walk& walk, entry_source source);
 /// `source` as "target_systems[3]", or "privpassword" for the two passwords.
 std::string source_name(entry_source source);
 
+/// `source` with its entry: "target_systems[3] 'ops@10.0.0.0/30'", or "privpassword".
+std::string described_source(const file_walk& walk, entry_source source);
+
 }  // namespace credcheck

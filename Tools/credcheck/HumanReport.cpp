@@ -20,15 +20,6 @@ std::string quoted(const std::string& text) {
     return "'" + text + "'";
 }
 
-// "target_systems[3] 'ops@10.0.0.0/30'", or "privpassword".
-std::string described_source(const file_walk& walk, entry_source source) {
-    std::string text = source_name(source);
-    if (source.member != member_id::privpassword && source.member != member_id::newpassword) {
-        text += " " + quoted(source_entry(walk, source));
-    }
-    return text;
-}
-
 void heading(terminal_writer& line, const std::string& title, std::size_t count) {
     line(title + " (" + grouped(count) + ")", style::heading).end_line();
 }

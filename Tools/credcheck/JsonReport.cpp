@@ -10,9 +10,7 @@
 
 namespace credcheck {
 
-namespace {
-
-boost::json::value source_object(const file_walk& walk, entry_source source) {
+boost::json::value source_json(const file_walk& walk, entry_source source) {
     boost::json::value entry = nullptr;
     if (source.member != member_id::privpassword && source.member != member_id::newpassword) {
         entry = boost::json::string(source_entry(walk, source));
@@ -22,7 +20,7 @@ boost::json::value source_object(const file_walk& walk, entry_source source) {
                                {"entry", std::move(entry)}};
 }
 
-boost::json::object result_object(const CorvexResult& result) {
+boost::json::object result_json(const CorvexResult& result) {
     const result_description description = describe_result(result.code);
     return {{"code", result.code},
             {"hex", description.hex},
@@ -31,12 +29,14 @@ boost::json::object result_object(const CorvexResult& result) {
             {"detail", result.message}};
 }
 
+namespace {
+
 boost::json::array entries_array(const report& r) {
     boost::json::array entries;
     for (const handed_entry* entry : shown_entries(r)) {
         entries.push_back(boost::json::object{{"key", entry->key},
                                               {"value", shown_password(entry->value, r.reveal)},
-                                              {"source", source_object(r.walk, entry->source)}});
+                                              {"source", source_json(r.walk, entry->source)}});
     }
     return entries;
 }
@@ -89,13 +89,13 @@ boost::json::array shadowed_array(const report& r) {
     for (const shadowed_key& key : r.walk.shadowed) {
         boost::json::array dropped;
         for (const dropped_value& value : key.dropped) {
-            dropped.push_back(boost::json::object{{"source", source_object(r.walk, value.source)},
+            dropped.push_back(boost::json::object{{"source", source_json(r.walk, value.source)},
                                                   {"value", shown_password(value.value, r.reveal)},
                                                   {"same_value", value.value == key.kept_value}});
         }
         shadowed.push_back(boost::json::object{
             {"key", key.key},
-            {"kept", boost::json::object{{"source", source_object(r.walk, key.kept)},
+            {"kept", boost::json::object{{"source", source_json(r.walk, key.kept)},
                                          {"value", shown_password(key.kept_value, r.reveal)}}},
             {"dropped", std::move(dropped)}});
     }
@@ -106,12 +106,12 @@ boost::json::object diagnostics_object(const report& r) {
     const file_walk& walk = r.walk;
     boost::json::array unknown;
     for (const unknown_alias& alias : walk.unknown_aliases) {
-        unknown.push_back(boost::json::object{{"source", source_object(walk, alias.source)},
+        unknown.push_back(boost::json::object{{"source", source_json(walk, alias.source)},
                                               {"alias", alias.alias}});
     }
     boost::json::array rejected;
     for (const rejected_scope& scope : walk.rejected_scopes) {
-        rejected.push_back(boost::json::object{{"source", source_object(walk, scope.source)},
+        rejected.push_back(boost::json::object{{"source", source_json(walk, scope.source)},
                                                {"scope", scope.scope}});
     }
     boost::json::array warnings;
@@ -210,11 +210,11 @@ boost::json::value json_report(const report& r) {
     if (r.host) {
         return boost::json::object{{"file", r.walk.path},
                                    {"host", *r.host},
-                                   {"result", result_object(r.walk.result)},
+                                   {"result", result_json(r.walk.result)},
                                    {"entries", entries_array(r)}};
     }
     return boost::json::object{
-        {"file", r.walk.path},          {"result", result_object(r.walk.result)},
+        {"file", r.walk.path},          {"result", result_json(r.walk.result)},
         {"summary", summary_object(r)}, {"entries", entries_array(r)},
         {"records", records_array(r)},  {"diagnostics", diagnostics_object(r)}};
 }

@@ -1,5 +1,7 @@
 #include "Options.h"
 
+#include <algorithm>
+
 #include <CLI/CLI.hpp>
 
 #include "ExampleFile.h"
@@ -19,10 +21,12 @@ const char* const FOOTER =
     "Text from the file or the command line is shown with control characters and invalid UTF-8 "
     "escaped (\\n, \\x1b, ...); no password of the file is shown without --reveal.\n\n"
     "Exit status:\n"
-    "  0  the parser returned RESULT_SUCCEED (with --strict: and the report is clean)\n"
+    "  0  the parser returned RESULT_SUCCEED (with --strict: and the report is clean;\n"
+    "     with --diff: the two files hand out the same map)\n"
     "  1  any other result; with --strict, also any warning, shadowed key, unknown alias,\n"
-    "     rejected host scope, unusable member or parse error; with --host, no key for the host\n"
-    "  2  bad usage, or the report could not be written";
+    "     rejected host scope, unusable member or parse error; with --host, no key for the\n"
+    "     host; with --diff, a key added, removed or given another password\n"
+    "  2  bad usage, a file --diff cannot read, or the report could not be written";
 
 }  // namespace
 
@@ -46,6 +50,13 @@ command_line parse_command_line(int argc, const char* const* argv, std::ostream&
                    "Show only the keys for HOST (an address, as any scope form of one address, "
                    "or a host name), with the entry that produced each")
         ->type_name("HOST");
+    CLI::Option* diff_option =
+        app.add_option("--diff", opts.diff,
+                       "Compare two credential files: which keys the change from OLD to NEW "
+                       "adds, removes, gives another password or takes from another entry")
+            ->expected(2)
+            ->type_name("OLD NEW");
+    diff_option->excludes(file_option);
     app.set_version_flag("--version", std::string("credcheck ") + CREDCHECK_VERSION,
                          "Show the version and exit");
 
@@ -53,6 +64,13 @@ command_line parse_command_line(int argc, const char* const* argv, std::ostream&
         app.parse(argc, argv);
         if (file_option->count() > 0 && file.empty()) {
             throw CLI::ValidationError("FILE", "the path is empty");
+        }
+        if (std::any_of(opts.diff.begin(), opts.diff.end(),
+                        [](const std::string& path) { return path.empty(); })) {
+            throw CLI::ValidationError("--diff", "a path is empty");
+        }
+        if (!opts.diff.empty() && (opts.host || opts.strict || opts.verbose)) {
+            throw CLI::ValidationError("--diff", "takes --reveal and --json, no other option");
         }
         if (opts.host && opts.host->empty()) {
             throw CLI::ValidationError("--host", "the host is empty");

@@ -4,6 +4,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace credcheck {
 
@@ -22,13 +23,16 @@ struct options {
     bool strict = false;
     /// Show only the keys for this host, each with its source.
     std::optional<std::string> host;
+    /// With --diff: the old and the new credential file, compared instead of one file checked.
+    std::vector<std::string> diff;
 };
 
 /// Exit statuses.
 inline constexpr int EXIT_CLEAN = 0;
-/// The parser's result is not RESULT_SUCCEED, --strict found something, or --host found nothing.
+/// The parser's result is not RESULT_SUCCEED, --strict found something, --host found nothing, or
+/// --diff found the two maps differ.
 inline constexpr int EXIT_FINDINGS = 1;
-/// Bad usage, or the report could not be written.
+/// Bad usage, a file that --diff cannot read, or a report that could not be written.
 inline constexpr int EXIT_TROUBLE = 2;
 
 /// The parsed command line. `exit_status` is set when the tool has already done all it should

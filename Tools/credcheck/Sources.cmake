@@ -7,4 +7,6 @@ set(CREDCHECK_REPORT_SOURCES
   "${CMAKE_CURRENT_LIST_DIR}/SecretMask.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/TerminalWriter.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/HumanReport.cpp"
-  "${CMAKE_CURRENT_LIST_DIR}/JsonReport.cpp")
+  "${CMAKE_CURRENT_LIST_DIR}/JsonReport.cpp"
+  "${CMAKE_CURRENT_LIST_DIR}/Diff.cpp"
+  "${CMAKE_CURRENT_LIST_DIR}/DiffReport.cpp")

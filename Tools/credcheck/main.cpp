@@ -1,8 +1,9 @@
 // credcheck: shows what PlainTextParser::parse makes of a credential file, and why.
 //
 // Exit status: 0 when the parser returns RESULT_SUCCEED (and, with --strict, the report is
-// clean), 1 otherwise (and with --host when the host gets no key), 2 for bad usage or a report
-// that could not be written.
+// clean; with --diff, when both files hand out the same map), 1 otherwise (and with --host when
+// the host gets no key), 2 for bad usage, a file --diff cannot read, or a report that could not
+// be written.
 
 #include <cerrno>
 #include <cstdio>
@@ -11,6 +12,8 @@
 #include <iostream>
 #include <new>
 
+#include "Diff.h"
+#include "DiffReport.h"
 #include "HumanReport.h"
 #include "JsonReport.h"
 #include "Options.h"
@@ -34,6 +37,30 @@ int flushed(int status) {
     return credcheck::EXIT_TROUBLE;
 }
 
+// credcheck --diff OLD NEW.
+int compare(const credcheck::options& opts) {
+    credcheck::file_walk before = credcheck::walk_file(opts.diff[0]);
+    credcheck::file_walk after = credcheck::walk_file(opts.diff[1]);
+    for (const credcheck::file_walk* walk : {&before, &after}) {
+        if (walk->refusal) {
+            std::cerr << "credcheck: cannot read " << credcheck::terminal_text(walk->path) << ": "
+                      << walk->refusal->reason << '\n';
+            return credcheck::EXIT_TROUBLE;
+        }
+    }
+    std::vector<std::string> secrets = before.secrets;
+    secrets.insert(secrets.end(), after.secrets.begin(), after.secrets.end());
+    const credcheck::secret_mask mask =
+        opts.reveal ? credcheck::secret_mask() : credcheck::secret_mask(secrets);
+    const credcheck::file_diff diff = credcheck::diff_walks(std::move(before), std::move(after));
+    if (opts.json) {
+        credcheck::write_json(std::cout, credcheck::json_diff(diff, opts.reveal), mask);
+    } else {
+        credcheck::write_human_diff(std::cout, diff, mask, opts.reveal, credcheck::colour_wanted());
+    }
+    return flushed(diff.maps_differ() ? credcheck::EXIT_FINDINGS : credcheck::EXIT_CLEAN);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -44,6 +71,9 @@ int main(int argc, char** argv) {
     }
     const credcheck::options& opts = command.opts;
     try {
+        if (!opts.diff.empty()) {
+            return compare(opts);
+        }
         const credcheck::report report = credcheck::build_report(opts);
         if (opts.json) {
             credcheck::write_json(std::cout, credcheck::json_report(report), report.mask);
