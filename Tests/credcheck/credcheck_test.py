@@ -252,6 +252,10 @@ def case_reveal_shows_passwords():
 def case_json_fields():
     status, doc = run_json(fixture("complete.json"))
     check(status == 0, f"exit {status}")
+    lines = run("--json", fixture("complete.json")).stdout.splitlines()
+    check(lines[0] == "{" and lines[1].startswith('  "file": ') and lines[-1] == "}"
+          and '    "code": 0,' in lines and "  \"entries\": [" in lines,
+          f"--json is not written one member to a line, two spaces a level: {lines[:4]}")
     check(list(doc) == ["file", "result", "summary", "entries", "records", "diagnostics"],
           f"members {list(doc)}")
     keys = [e["key"] for e in doc["entries"]]

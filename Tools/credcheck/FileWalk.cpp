@@ -138,7 +138,6 @@ std::string parse_problem(std::string_view text, const boost::system::error_code
 
 document_problem locate(std::string_view text, const boost::system::error_code& error,
                         std::size_t offset) {
-    offset = std::min(offset, text.size());
     const std::string_view before = text.substr(0, offset);
     const std::size_t line_start = before.rfind('\n');
     const std::string_view line =

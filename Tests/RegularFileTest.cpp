@@ -1,0 +1,84 @@
+// The one reader of credential files: what it refuses without opening, what it reads, and how it
+// reports a read that fails.
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include <PlainTextFileParser/RegularFile.h>
+#include <PlainTextFileParser/RegularFileStream.h>
+
+#include "TestSupport.h"
+
+namespace {
+
+using plain_text_detail::open_failure;
+using plain_text_detail::RegularFile;
+
+TEST(RegularFile, RefusesWhatIsNoRegularFileWithoutOpeningIt) {
+    test_support::TempDir dir;
+    const std::string fifo = (dir.path() / "fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const struct {
+        std::string path;
+        open_failure failure;
+        int error;
+        mode_t type;
+    } cases[] = {
+        {(dir.path() / "missing").string(), open_failure::system_error, ENOENT, 0},
+        {(dir.path() / "missing" / "deeper").string(), open_failure::system_error, ENOENT, 0},
+        {dir.path().string(), open_failure::not_regular, 0, S_IFDIR},
+        {fifo, open_failure::not_regular, 0, S_IFIFO},  // a FIFO without a writer: no wait
+        {"/dev/zero", open_failure::not_regular, 0, S_IFCHR},
+    };
+    for (const auto& c : cases) {
+        const RegularFile file(c.path);
+        EXPECT_FALSE(file.is_open()) << c.path;
+        EXPECT_EQ(file.failure(), c.failure) << c.path;
+        EXPECT_EQ(file.error(), c.error) << c.path;
+        EXPECT_EQ(file.status().st_mode & S_IFMT, c.type) << c.path;
+    }
+}
+
+TEST(RegularFile, ReadsAWholeFileThroughALink) {
+    test_support::TempDir dir;
+    const std::string text(100000, 'x');
+    const std::string path = dir.write("credentials.json", text);
+    std::filesystem::create_symlink(path, dir.path() / "link");
+    RegularFile file((dir.path() / "link").string());
+    ASSERT_TRUE(file.is_open());
+    EXPECT_EQ(file.remaining(), text.size());
+    char head[10];
+    EXPECT_EQ(file.read(head, sizeof head), sizeof head);
+    EXPECT_EQ(file.remaining(), text.size() - sizeof head);
+    EXPECT_EQ(file.read_all(), text.substr(sizeof head));
+    EXPECT_EQ(file.error(), 0);
+    EXPECT_EQ(file.read(head, sizeof head), 0u);
+}
+
+TEST(RegularFile, ReportsAReadThatFails) {
+    // A regular file by its mode, whose first bytes cannot be read.
+    RegularFile file("/proc/self/mem");
+    ASSERT_TRUE(file.is_open());
+    EXPECT_EQ(file.read_all(), "");
+    EXPECT_EQ(file.error(), EIO);
+}
+
+TEST(RegularFileStream, SaysWhatIsLeftAndReadsInPieces) {
+    test_support::TempDir dir;
+    const std::string path = dir.write("c.json", "abcdef");
+    plain_text_detail::RegularFileStream file(path);
+    ASSERT_TRUE(file.stream().good());
+    EXPECT_EQ(file.stream().rdbuf()->in_avail(), 6);
+    EXPECT_EQ(file.stream().get(), 'a');
+    char rest[8] = {};
+    EXPECT_EQ(file.stream().rdbuf()->sgetn(rest, sizeof rest), 5);
+    EXPECT_EQ(std::string(rest), "bcdef");
+    EXPECT_FALSE(plain_text_detail::RegularFileStream(dir.path().string()).stream().good());
+}
+
+}  // namespace
