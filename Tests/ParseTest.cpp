@@ -272,6 +272,13 @@ TEST_P(Parse, ObservedWalkIsParse) {
         EXPECT_EQ(walked.count(key), 1u) << key;
     }
     EXPECT_EQ(watcher.rejected, c.rejected);
+
+    // An observer that does nothing with what it is told changes nothing either.
+    plain_text_detail::walk_observer silent;
+    string_map quiet = c.before;
+    EXPECT_EQ(plain_text_detail::parse_credential_file(path, quiet, &silent).code,
+              parse_result.code);
+    EXPECT_EQ(quiet, parsed);
 }
 
 INSTANTIATE_TEST_SUITE_P(Documents, Parse, ::testing::ValuesIn(kCases),
@@ -289,6 +296,22 @@ TEST(ParseRecords, CarryTheSourceFileAndLine) {
     EXPECT_EQ(log.records()[0].line, 49);
     EXPECT_EQ(log.records()[1].file, kSourceFile);
     EXPECT_EQ(log.records()[1].line, 82);
+}
+
+TEST(ParseRecords, AnObserverHearsOfARefusedPathWithoutAnyRecordBeyondTheFirst) {
+    plain_text_detail::walk_observer silent;
+    string_map map = {{"k", "v"}};
+    LogCapture log;
+    EXPECT_EQ(plain_text_detail::parse_credential_file("/dev/null", map, &silent).code,
+              RESULT_FILE_NOT_EXIST);
+    EXPECT_EQ(log.records().size(), 1u);
+}
+
+TEST(PlainTextParserClass, AssignmentChangesNothingAndReturnsTheObject) {
+    PlainTextParser a;
+    PlainTextParser b;
+    EXPECT_EQ(&(a = b), &a);
+    EXPECT_EQ(&(a = std::move(b)), &a);
 }
 
 // Paths that are no regular file: like a missing file, the map stays untouched and only the

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <utility>
 
 namespace plain_text_detail {
 
@@ -39,25 +38,6 @@ RegularFile::RegularFile(const std::string& path) noexcept {
         failure_ = open_failure::replaced;
         close();
     }
-}
-
-RegularFile::RegularFile(RegularFile&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)),
-      failure_(other.failure_),
-      error_(other.error_),
-      status_(other.status_),
-      position_(other.position_) {}
-
-RegularFile& RegularFile::operator=(RegularFile&& other) noexcept {
-    if (this != &other) {
-        close();
-        fd_ = std::exchange(other.fd_, -1);
-        failure_ = other.failure_;
-        error_ = other.error_;
-        status_ = other.status_;
-        position_ = other.position_;
-    }
-    return *this;
 }
 
 RegularFile::~RegularFile() {

@@ -25,13 +25,11 @@ enum class open_failure {
 /// without ever being opened (opening a tape or a terminal can have effects of its own). A
 /// regular file is opened with O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, and fstat() must
 /// find the same file (device and inode) that stat() saw. Symbolic links are followed.
-/// The descriptor is closed when the object ends. Movable, not copyable.
+/// The descriptor is closed when the object ends. Neither copied nor moved.
 class RegularFile {
 public:
     /// Opens `path`; check `is_open()`. Never throws.
     explicit RegularFile(const std::string& path) noexcept;
-    RegularFile(RegularFile&& other) noexcept;
-    RegularFile& operator=(RegularFile&& other) noexcept;
     RegularFile(const RegularFile&) = delete;
     RegularFile& operator=(const RegularFile&) = delete;
     ~RegularFile();
