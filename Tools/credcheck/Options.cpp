@@ -38,8 +38,9 @@ command_line parse_command_line(int argc, const char* const* argv, std::ostream&
     CLI::App app(DESCRIPTION, "credcheck");
     app.footer(FOOTER);
     std::string file;
-    CLI::Option* file_option = app.add_option(
-        "FILE", file, "Credential file to check (default: the shipped example file)");
+    CLI::Option* file_option =
+        app.add_option("FILE", file, "Credential file to check (default: the shipped example file)")
+            ->type_name("");
     app.add_flag("--reveal", opts.reveal, "Show passwords instead of masking them");
     app.add_flag("--json", opts.json, "Write the report as one JSON object");
     app.add_flag("--verbose", opts.verbose,
@@ -50,13 +51,11 @@ command_line parse_command_line(int argc, const char* const* argv, std::ostream&
                    "Show only the keys for HOST (an address, as any scope form of one address, "
                    "or a host name), with the entry that produced each")
         ->type_name("HOST");
-    CLI::Option* diff_option =
-        app.add_option("--diff", opts.diff,
-                       "Compare two credential files: which keys the change from OLD to NEW "
-                       "adds, removes, gives another password or takes from another entry")
-            ->expected(2)
-            ->type_name("OLD NEW");
-    diff_option->excludes(file_option);
+    app.add_option("--diff", opts.diff,
+                   "Compare two credential files: which keys the change from OLD to NEW "
+                   "adds, removes, gives another password or takes from another entry")
+        ->expected(2)
+        ->option_text("OLD NEW");
     app.set_version_flag("--version", std::string("credcheck ") + CREDCHECK_VERSION,
                          "Show the version and exit");
 
@@ -69,8 +68,10 @@ command_line parse_command_line(int argc, const char* const* argv, std::ostream&
                         [](const std::string& path) { return path.empty(); })) {
             throw CLI::ValidationError("--diff", "a path is empty");
         }
-        if (!opts.diff.empty() && (opts.host || opts.strict || opts.verbose)) {
-            throw CLI::ValidationError("--diff", "takes --reveal and --json, no other option");
+        if (!opts.diff.empty() &&
+            (file_option->count() > 0 || opts.host || opts.strict || opts.verbose)) {
+            throw CLI::ValidationError("--diff",
+                                       "takes --reveal and --json, no FILE or other option");
         }
         if (opts.host && opts.host->empty()) {
             throw CLI::ValidationError("--host", "the host is empty");
