@@ -1,9 +1,11 @@
 # One fuzz-smoke run:
-#   cmake -DFUZZER=<fuzz target> -DWORK=<scratch dir> [-DREGRESSIONS=<dir>] -P RunSmoke.cmake
-#         -- <seed dir> [libFuzzer options...]
+#   cmake -DFUZZER=<fuzz target> -DWORK=<scratch dir> [-DREGRESSIONS=<dir>] [-DCORPUS=<dir>]
+#         -P RunSmoke.cmake -- <seed dir> [libFuzzer options...]
 #
-# Replays every input kept in REGRESSIONS (when there are any), then fuzzes from an empty scratch
-# corpus in WORK, reading the seed dir but never writing to it. Crashes land in WORK/artifacts.
+# Replays every input kept in REGRESSIONS (when there are any), then runs the fuzzer over the
+# committed CORPUS and the seeds, which it replays whole before it fuzzes from them, keeping new
+# inputs in a scratch corpus in WORK and never writing to the others. Crashes land in
+# WORK/artifacts.
 
 foreach(required FUZZER WORK)
   if(NOT DEFINED ${required})
@@ -49,8 +51,13 @@ if(DEFINED REGRESSIONS AND IS_DIRECTORY "${REGRESSIONS}")
   endif()
 endif()
 
+set(inputs "${WORK}/corpus")
+if(DEFINED CORPUS AND IS_DIRECTORY "${CORPUS}")
+  list(APPEND inputs "${CORPUS}")
+endif()
+list(APPEND inputs "${seeds}")
 execute_process(
-  COMMAND "${FUZZER}" ${options} "-artifact_prefix=${WORK}/artifacts/" "${WORK}/corpus" "${seeds}"
+  COMMAND "${FUZZER}" ${options} "-artifact_prefix=${WORK}/artifacts/" ${inputs}
   RESULT_VARIABLE fuzz_status)
 if(NOT fuzz_status EQUAL 0)
   message(FATAL_ERROR "${FUZZER} failed (status ${fuzz_status}); the input is in ${WORK}/artifacts")
