@@ -387,6 +387,8 @@ def case_unreadable_file():
         check(doc["diagnostics"]["file_error"] == reason,
               f"{path}: file_error {doc['diagnostics']['file_error']!r}")
         check(doc["entries"] == [], f"{path}: entries {doc['entries']}")
+        _, body = section(run(path).stdout, "Why keys are missing")
+        check(body == [f"file: cannot be read: {reason}"], f"{path}: human {body}")
 
 
 def case_usage_errors():
@@ -570,7 +572,8 @@ def case_write_error():
             done = subprocess.run([ARGS.tool, *args], stdout=full, stderr=subprocess.PIPE,
                                   text=True, timeout=60, check=False)
         check(done.returncode == 2, f"{args} > /dev/full: exit {done.returncode}")
-        check("cannot write to standard output" in done.stderr, f"{args}: {done.stderr!r}")
+        check(done.stderr == "credcheck: cannot write to standard output: "
+              "No space left on device\n", f"{args}: {done.stderr!r}")
 
 
 def run_on_terminal(*args, env=None):

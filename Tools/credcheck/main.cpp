@@ -25,13 +25,14 @@ namespace {
 // Flushes standard output and returns `status`, or EXIT_TROUBLE, with a message on standard
 // error, when what was written did not all get out (a full disk, a closed pipe).
 int flushed(int status) {
-    errno = 0;
     std::cout.flush();
-    const bool failed = !std::cout || std::fflush(stdout) != 0 || std::ferror(stdout) != 0;
-    if (!failed) {
+    if (std::cout && std::fflush(stdout) == 0 && std::ferror(stdout) == 0) {
         return status;
     }
-    const int error = errno;
+    // The write that failed is long past and errno with it: one more byte asks again why.
+    std::clearerr(stdout);
+    errno = 0;
+    const int error = std::fputc('\n', stdout) == EOF || std::fflush(stdout) != 0 ? errno : 0;
     std::cerr << "credcheck: cannot write to standard output: "
               << (error != 0 ? std::strerror(error) : "write error") << '\n';
     return credcheck::EXIT_TROUBLE;
