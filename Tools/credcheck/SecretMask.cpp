@@ -24,6 +24,7 @@ secret_mask::secret_mask(const std::vector<std::string>& secrets) : nodes_(1) {
                 added.next_sibling = nodes_[at].first_child;
                 nodes_.push_back(added);
                 nodes_[at].first_child = next;
+                edges_.emplace(std::uint64_t{at} << 8 | byte, next);
             }
             at = next;
         }
@@ -46,12 +47,8 @@ secret_mask::secret_mask(const std::vector<std::string>& secrets) : nodes_(1) {
 }
 
 std::uint32_t secret_mask::child(std::uint32_t parent, unsigned char byte) const {
-    for (std::uint32_t c = nodes_[parent].first_child; c != 0; c = nodes_[c].next_sibling) {
-        if (nodes_[c].byte == byte) {
-            return c;
-        }
-    }
-    return 0;
+    const auto edge = edges_.find(std::uint64_t{parent} << 8 | byte);
+    return edge == edges_.end() ? 0 : edge->second;
 }
 
 // The state after reading `byte` in `state`: the longest suffix of what was read that is a

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -53,6 +54,9 @@ private:
     std::uint32_t step(std::uint32_t state, unsigned char byte) const;
 
     std::vector<node> nodes_;
+    // Every edge of the trie, (parent << 8 | byte) to child: a search steps through one lookup
+    // however many children a node has.
+    std::unordered_map<std::uint64_t, std::uint32_t> edges_;
 };
 
 }  // namespace credcheck
