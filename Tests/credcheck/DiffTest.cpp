@@ -1,5 +1,6 @@
 // credcheck --diff: what a change to a credential file does to the map the tools receive.
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -152,6 +153,24 @@ TEST(DiffReport, FoldsConsecutiveAddressesThatChangeAlike) {
             EXPECT_NE(line.find("'Pw-Old-1' -> "), std::string::npos) << line;
         }
     }
+}
+
+TEST(DiffReport, FoldsAcrossOctetsButNotAcrossEntries) {
+    TempDir dir;
+    const file_diff diff = diff_walks(
+        walk_file(dir.write("old.json", R"({"connection_credentials": {"a": "u:Pw-Old-1"}})")),
+        walk_file(dir.write("new.json", R"({"connection_credentials": {"a": "u:Pw-Old-1"},
+            "target_systems": ["a@10.0.5.254-10.0.6.1", "a@10.0.6.2", "a@10.0.6.3"]})")));
+    const std::vector<std::string> lines = human_lines(diff, false);
+    const std::vector<std::string> body(std::find(lines.begin(), lines.end(), "Added (6 keys)"),
+                                        lines.end());
+    EXPECT_EQ(body, (std::vector<std::string>{
+                        "Added (6 keys)",
+                        "  u@10.0.5.254 \xe2\x80\xa6 u@10.0.6.1 (4 keys) added: target_systems[0] "
+                        "'a@10.0.5.254-10.0.6.1'",
+                        "  u@10.0.6.2 added: target_systems[1] 'a@10.0.6.2'",
+                        "  u@10.0.6.3 added: target_systems[2] 'a@10.0.6.3'",
+                    }));
 }
 
 TEST(DiffReport, JsonListsEveryKeyAndMasksPasswords) {

@@ -292,6 +292,30 @@ TEST(Warnings, FileOwnedByAnotherUser) {
     EXPECT_NE(r.warnings[0].message.find("user ID 4242"), std::string::npos);
 }
 
+// Neither a file of root's nor one of the caller's is worth the owner warning.
+TEST(Warnings, FileOwnedByRootOrByTheCaller) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to act as another user";
+    }
+    TempDir dir;
+    const std::string path = dir.write("credentials.json", R"({"privpassword": "P"})");
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+    const auto owner_warned = [&] {
+        const std::vector<std::string> kinds = warning_kinds(build_report(for_file(path)));
+        return std::find(kinds.begin(), kinds.end(), "owner") != kinds.end();
+    };
+    ASSERT_EQ(::seteuid(4242), 0);
+    const bool of_root = owner_warned();
+    ASSERT_EQ(::seteuid(0), 0);
+    ASSERT_EQ(::chown(path.c_str(), 4242, 4242), 0);
+    ASSERT_EQ(::seteuid(4242), 0);
+    const bool of_caller = owner_warned();
+    ASSERT_EQ(::seteuid(0), 0);
+    EXPECT_FALSE(of_root);
+    EXPECT_FALSE(of_caller);
+}
+
 TEST(HostFilter, MatchesTheKeysOfOneHostWrittenAnyWay) {
     TempDir dir;
     const std::string path = dir.write("credentials.json",

@@ -370,9 +370,13 @@ def case_broken_document():
           f"parse_error {doc['diagnostics']['parse_error']}")
     check(all(k["state"] == "not_read" for k in doc["diagnostics"]["keys"]),
           "a key of a broken document bound")
-    _, body = section(run(fixture("broken.json")).stdout, "Why keys are missing")
+    human = run(fixture("broken.json")).stdout
+    _, body = section(human, "Why keys are missing")
     check("document: does not parse: syntax error at line 5, column 37" in body,
           f"human diagnostics {body}")
+    for heading in ("Entries", "Log records"):
+        check(section(human, heading) == (f"{heading} (0)", ["(none)"]),
+              f"{heading} of a broken document: {section(human, heading)}")
 
 
 def case_unreadable_file():
