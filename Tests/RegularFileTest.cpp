@@ -1,7 +1,9 @@
 // The one reader of credential files: what it refuses without opening, what it reads, and how it
 // reports a read that fails.
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -42,6 +44,25 @@ TEST(RegularFile, RefusesWhatIsNoRegularFileWithoutOpeningIt) {
         EXPECT_EQ(file.error(), c.error) << c.path;
         EXPECT_EQ(file.status().st_mode & S_IFMT, c.type) << c.path;
     }
+}
+
+TEST(RegularFile, SaysWhyARegularFileCouldNotBeOpened) {
+    test_support::TempDir dir;
+    const std::string path = dir.write("credentials.json", "{}");
+    // No descriptor left: stat finds the file, open cannot have it.
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const int lowest_free = ::dup(0);
+    ASSERT_GE(lowest_free, 0);
+    ::close(lowest_free);
+    rlimit none_left = saved;
+    none_left.rlim_cur = static_cast<rlim_t>(lowest_free);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &none_left), 0);
+    const RegularFile file(path);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+    EXPECT_FALSE(file.is_open());
+    EXPECT_EQ(file.failure(), open_failure::system_error);
+    EXPECT_EQ(file.error(), EMFILE);
 }
 
 TEST(RegularFile, ReadsAWholeFileThroughALink) {
