@@ -263,21 +263,6 @@ TEST(FileWalk, EachEntryKnowsItsSource) {
     EXPECT_EQ(walk.expanded, (std::vector<std::size_t>{1, 2}));
 }
 
-TEST(FileWalk, SaysWhyAPathIsRefusedWithoutOpeningIt) {
-    TempDir dir;
-    const std::pair<std::string, std::string> cases[] = {
-        {(dir.path() / "missing").string(), "No such file or directory"},
-        {dir.path().string(), "not a regular file: it is a directory"},
-        {"/dev/zero", "not a regular file: it is a character device"},
-    };
-    for (const auto& [path, reason] : cases) {
-        const file_walk walk = walk_file(path);
-        ASSERT_TRUE(walk.refusal.has_value()) << path;
-        EXPECT_EQ(walk.refusal->reason, reason);
-        EXPECT_EQ(walk.result.code, RESULT_FILE_NOT_EXIST);
-    }
-}
-
 TEST(Warnings, FileOwnedByAnotherUser) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "needs root to give a file away";
