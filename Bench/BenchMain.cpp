@@ -26,7 +26,7 @@
 
 #include <PlainTextFileParser/JsonBinding.h>
 #include <PlainTextFileParser/PlainTextFileParser.h>
-#include <PlainTextFileParser/RegularFileStream.h>
+#include <PlainTextFileParser/detail/RegularFileStream.h>
 
 #include "BenchSupport.h"
 #include "DocumentGenerator.h"
@@ -124,13 +124,14 @@ int main(int argc, char** argv) {
         auto& document = *documents.emplace_back(std::make_unique<BenchDocument>());
         document.bytes = generated.text.size();
         document.entries = std::move(generated.entries);
-        document.path = folder.write("credentials-" + std::to_string(targets) + ".json",
-                                     generated.text);
+        document.path =
+            folder.write("credentials-" + std::to_string(targets) + ".json", generated.text);
         std::fprintf(stderr, "document of %zu targets: %zu bytes, %zu output entries\n", targets,
                      document.bytes, document.entries.size());
         const std::string size = "/" + std::to_string(targets);
         const auto unit = targets >= 10000 ? benchmark::kMillisecond : benchmark::kMicrosecond;
-        const auto add = [&](const char* name, void (*run)(benchmark::State&, const BenchDocument*)) {
+        const auto add = [&](const char* name,
+                             void (*run)(benchmark::State&, const BenchDocument*)) {
             benchmark::RegisterBenchmark((name + size).c_str(), run, &document)->Unit(unit);
         };
         add("BM_Floor", BM_Floor);

@@ -7,7 +7,7 @@
 
 #include <Kelvor/Log.h>
 #include <PlainTextFileParser/JsonBinding.h>
-#include <PlainTextFileParser/RegularFile.h>
+#include <PlainTextFileParser/detail/RegularFile.h>
 
 namespace ptfp_bench {
 
@@ -25,8 +25,8 @@ std::string read_file(const std::string& path) {
 
 std::size_t run_floor(const std::string& path, const std::vector<OutputEntry>& entries) {
     std::map<std::string, std::string> out;
-    const boost::json::value document = boost::json::parse(
-        read_file(path), boost::json::storage_ptr(), credential_parse_options());
+    const boost::json::value document =
+        boost::json::parse(read_file(path), boost::json::storage_ptr(), credential_parse_options());
     if (!document.is_object()) {
         throw std::runtime_error("the document is not a JSON object: " + path);
     }

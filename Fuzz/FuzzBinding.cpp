@@ -87,9 +87,10 @@ void expect(const boost::json::value* value, std::map<std::string, std::string>&
 
 plain_text_info expected_record(const boost::json::value& document) {
     plain_text_info info;
-    plain_text_detail::for_each_member(info, [&](plain_text_detail::member_id id, auto& field) {
-        expect(member(document, plain_text_detail::member_key(id)), field);
-    });
+    plain_text_detail::for_each_member(
+        info, [&](const plain_text_detail::member_facts& facts, auto& field) {
+            expect(member(document, facts.key), field);
+        });
     return info;
 }
 

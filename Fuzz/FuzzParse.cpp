@@ -26,6 +26,7 @@
 
 #include <Kelvor/Log.h>
 #include <PlainTextFileParser/PlainTextFileParser.h>
+#include <PlainTextFileParser/detail/RecordMembers.h>
 
 #include "FuzzSupport.h"
 
@@ -68,12 +69,15 @@ const output_map& caller_entries() {
 }
 
 bool is_added_key(const std::string& key) {
-    if (key == "privpassword" || key == "newpassword" || ends_with(key, "@kmsid") ||
-        ends_with(key, "@bmc-password")) {
+    using namespace plain_text_detail;
+    if (key == member_key(member_id::privpassword) || key == member_key(member_id::newpassword)) {
         return true;
     }
-    const std::size_t at = key.rfind('@');
-    return at != std::string::npos && is_address_or_host_name(key.substr(at + 1));
+    if (key.find('@') == std::string::npos) {
+        return false;
+    }
+    const std::string_view host = split_key(key).host;
+    return is_reserved_key_host(host) || is_address_or_host_name(std::string(host));
 }
 
 struct CallOutcome {

@@ -30,6 +30,7 @@
 
 #include <Kelvor/Log.h>
 #include <PlainTextFileParser/PlainTextFileParser.h>
+#include <PlainTextFileParser/detail/RecordMembers.h>
 
 #include "FuzzSupport.h"
 #include "HumanReport.h"
@@ -63,8 +64,11 @@ std::vector<std::string> passwords_of(std::string_view text) {
             }
         }
     }
-    for (const char* key : {"privpassword", "newpassword"}) {
-        if (const auto* value = root->if_contains(key); value && value->is_string()) {
+    for (const plain_text_detail::member_facts& member : plain_text_detail::MEMBER_FACTS) {
+        if (member.kind != plain_text_detail::member_kind::password) {
+            continue;
+        }
+        if (const auto* value = root->if_contains(member.key); value && value->is_string()) {
             found.emplace_back(value->get_string());
         }
     }

@@ -2,7 +2,10 @@
 // loses nothing and leaves the caller's entries alone. The very large ones are in
 // LargeInputTest.cpp; the nesting limit is tested with the binding (JsonBindingTest.cpp).
 
+#include <atomic>
+#include <fstream>
 #include <functional>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -104,5 +107,35 @@ TEST_P(HostileInput, YieldsItsDocumentedResult) {
 
 INSTANTIATE_TEST_SUITE_P(Files, HostileInput, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Another process keeps appending to the file while parse reads it: parse reads the file as it
+// was when it was opened, so it returns, and hands out what was there.
+TEST(HostileFile, GrowingWhileItIsReadIsReadAsItWasWhenOpened) {
+    test_support::TempDir dir;
+    const std::string document = R"({"connection_credentials": {"a": "u:p"},
+                                     "target_systems": ["a@10.0.0.1"]})";
+    const std::string path = dir.write("growing.json", document + "\n");
+    std::atomic<bool> stop{false};
+    std::atomic<std::size_t> appended{0};
+    std::thread writer([&] {
+        std::ofstream out(path, std::ios::app);
+        const std::string line = "// pad" + std::string(4096, ' ') + "\n";
+        while (!stop) {
+            out << line << std::flush;
+            ++appended;
+        }
+    });
+    while (appended < 16) {
+        std::this_thread::yield();
+    }
+    string_map map;
+    const CorvexResult result = PlainTextParser::parse(path, map);
+    const std::size_t appended_while_parsing = appended;
+    stop = true;
+    writer.join();
+    EXPECT_EQ(result.code, RESULT_SUCCEED);
+    EXPECT_EQ(map, (string_map{{"u@10.0.0.1", "p"}}));
+    EXPECT_GE(appended_while_parsing, 16u);
+}
 
 }  // namespace

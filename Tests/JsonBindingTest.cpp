@@ -1,13 +1,17 @@
 // The binding of credential documents: which texts bind, and what each member binds to.
 
 #include <algorithm>
+#include <new>
 #include <sstream>
 #include <streambuf>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include <boost/json/parse.hpp>
+
 #include <PlainTextFileParser/JsonBinding.h>
+#include <PlainTextFileParser/detail/DocumentBinding.h>
 
 // Failed expectations show the record field by field.
 void PrintTo(const plain_text_info& info, std::ostream* os) {
@@ -152,6 +156,57 @@ TEST_P(Binding, BindsTheDocument) {
     EXPECT_EQ(info, expected);
 }
 
+// Keeps, in order, what the binding told it of each member.
+class MemberLog : public plain_text_detail::binding_observer {
+public:
+    void member_bound(plain_text_detail::member_id member, std::size_t items) override {
+        told.push_back(std::string(plain_text_detail::member_key(member)) + " bound " +
+                       std::to_string(items));
+    }
+    void member_failed(plain_text_detail::member_id member, const boost::json::value* found,
+                       const std::exception& failure) override {
+        told.push_back(std::string(plain_text_detail::member_key(member)) +
+                       (found != nullptr ? " unusable" : " absent"));
+        EXPECT_NE(std::string(failure.what()).find("[assign failure]"), std::string::npos);
+        EXPECT_FALSE(plain_text_detail::is_out_of_memory(failure));
+    }
+    std::vector<std::string> told;
+};
+
+// The watched binding is json_assign's own: the same record, and one word on each member, in
+// binding order, that matches what its field holds.
+TEST_P(Binding, WatchedBindingTellsEveryMemberOnce) {
+    const BindingCase& c = GetParam();
+    boost::system::error_code error;
+    std::size_t consumed = 0;
+    const boost::json::value document =
+        plain_text_detail::parse_document(c.document, error, consumed);
+    ASSERT_EQ(!error, c.bound) << error.message();
+    if (error) {
+        EXPECT_LE(consumed, c.document.size());
+        return;
+    }
+    EXPECT_EQ(consumed, c.document.size());
+    plain_text_info info;
+    MemberLog log;
+    plain_text_detail::bind_members(document, info, &log);
+    EXPECT_EQ(info, c.expected);
+    ASSERT_EQ(log.told.size(), plain_text_detail::MEMBER_COUNT);
+    std::size_t i = 0;
+    plain_text_detail::for_each_member(
+        info, [&](const plain_text_detail::member_facts& member, const auto& field) {
+            const std::string name = member.key;
+            const std::string& told = log.told[i++];
+            EXPECT_EQ(told.substr(0, name.size() + 1), name + " ") << told;
+            if (told.find(" bound ") != std::string::npos) {
+                EXPECT_EQ(told,
+                          name + " bound " + std::to_string(plain_text_detail::item_count(field)));
+            } else {
+                EXPECT_EQ(plain_text_detail::item_count(field), 0u) << told;
+            }
+        });
+}
+
 INSTANTIATE_TEST_SUITE_P(Documents, Binding, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
@@ -215,6 +270,36 @@ TEST(JsonAssign, ValueFormLeavesTargetOnFailureAndReplacesOnSuccess) {
     EXPECT_EQ(target, strings{"kept"});
     EXPECT_TRUE(json_assign(root, "/bmc_credentials", target));
     EXPECT_EQ(target, strings{"b"});
+}
+
+}  // namespace
+
+// A value that cannot be converted for want of memory.
+struct exhausting {};
+exhausting tag_invoke(boost::json::value_to_tag<exhausting>, const boost::json::value&) {
+    throw std::bad_alloc();
+}
+
+namespace {
+
+// json_get's failure keeps its cause: running out of memory can be told from a wrong shape,
+// while json_assign, as ever, only says it failed.
+TEST(JsonGet, FailureKeepsItsCause) {
+    const boost::json::value root = boost::json::parse(R"({"a": 1})");
+    const auto cause_of = [&](auto target, const std::string& pointer) {
+        try {
+            json_get<decltype(target)>(root, pointer);
+        } catch (const std::runtime_error& failure) {
+            return plain_text_detail::is_out_of_memory(failure) ? "memory" : "shape";
+        }
+        return "none";
+    };
+    EXPECT_STREQ(cause_of(exhausting{}, "/a"), "memory");
+    EXPECT_STREQ(cause_of(std::string(), "/a"), "shape");
+    EXPECT_STREQ(cause_of(std::string(), "/b"), "shape");
+    EXPECT_TRUE(plain_text_detail::is_out_of_memory(std::bad_alloc()));
+    exhausting target;
+    EXPECT_FALSE(json_assign(root, "/a", target));
 }
 
 TEST(ReadJson, ReadsFromTheCurrentPosition) {

@@ -1,18 +1,20 @@
 // The one reader of credential files: what it refuses without opening, what it reads, and how it
 // reports a read that fails.
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include <PlainTextFileParser/RegularFile.h>
-#include <PlainTextFileParser/RegularFileStream.h>
+#include <PlainTextFileParser/detail/RegularFile.h>
+#include <PlainTextFileParser/detail/RegularFileStream.h>
 
 #include "TestSupport.h"
 
@@ -82,11 +84,43 @@ TEST(RegularFile, ReadsAWholeFileThroughALink) {
 }
 
 TEST(RegularFile, ReportsAReadThatFails) {
-    // A regular file by its mode, whose first bytes cannot be read.
-    RegularFile file("/proc/self/mem");
+    test_support::TempDir dir;
+    const std::string path = dir.write("credentials.json", "{}");
+    // The file gets the lowest free descriptor; a directory put in its place makes reads fail.
+    const int lowest_free = ::dup(0);
+    ASSERT_GE(lowest_free, 0);
+    ::close(lowest_free);
+    RegularFile file(path);
     ASSERT_TRUE(file.is_open());
+    const int directory = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(directory, 0);
+    ASSERT_EQ(::dup2(directory, lowest_free), lowest_free);
+    ::close(directory);
     EXPECT_EQ(file.read_all(), "");
-    EXPECT_EQ(file.error(), EIO);
+    EXPECT_EQ(file.error(), EISDIR);
+}
+
+// The size at open is where the file ends: what is appended later is not read, a file that
+// shrinks ends early, and one that says it is empty (as many files of /proc do) reads as empty.
+TEST(RegularFile, ReadsNoFurtherThanTheSizeAtOpen) {
+    test_support::TempDir dir;
+    const std::string path = dir.write("credentials.json", "0123456789");
+    RegularFile grown(path);
+    ASSERT_TRUE(grown.is_open());
+    std::ofstream(path, std::ios::app) << "appended";
+    EXPECT_EQ(grown.read_all(), "0123456789");
+
+    RegularFile shrunk(path);
+    ASSERT_TRUE(shrunk.is_open());
+    std::filesystem::resize_file(path, 4);
+    char buffer[32];
+    EXPECT_EQ(shrunk.read(buffer, sizeof buffer), 4u);
+    EXPECT_EQ(shrunk.error(), 0);
+
+    RegularFile empty("/proc/self/status");
+    ASSERT_TRUE(empty.is_open());
+    EXPECT_EQ(empty.remaining(), 0u);
+    EXPECT_EQ(empty.read_all(), "");
 }
 
 TEST(RegularFileStream, SaysWhatIsLeftAndReadsInPieces) {

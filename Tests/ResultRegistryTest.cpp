@@ -1,6 +1,6 @@
 // The registry's two hidden tables, as the library fills them while it loads and as
-// register_result_code changes them. Linked against the library's objects, so this executable
-// has tables of its own.
+// register_result_code changes them. The registry's sources are built into this test, so it has
+// tables of its own.
 
 #include <cstring>
 #include <map>
@@ -10,7 +10,7 @@
 
 #include <Corvex/CorvexResult.h>
 #include <Corvex/CorvexResultCatalogue.h>
-#include <Common/CorvexResultTables.h>
+#include <Corvex/detail/CorvexResultTables.h>
 
 namespace {
 

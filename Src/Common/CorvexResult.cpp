@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include <Common/CorvexResultTables.h>
+#include <Corvex/detail/CorvexResultTables.h>
 
 corvex::detail::general_message_table& general_result_messages() {
     static corvex::detail::general_message_table table;

@@ -633,6 +633,16 @@ def case_installed_tool():
         check(done.returncode == 0, f"installed tool: exit {done.returncode}\n{done.stderr}")
         first = done.stdout.splitlines()[0]
         check(first == f"credcheck: {installed}", f"installed tool checks {first!r}")
+        # The walk it runs is the installed library's: no copy of it in the tool.
+        needed = subprocess.run(["readelf", "-d", tool], capture_output=True, text=True,
+                                check=True).stdout
+        check("[libPlainTextFileParser.so.1]" in needed, "credcheck does not link the library")
+        defined = subprocess.run(["nm", "-C", "--defined-only", tool], capture_output=True,
+                                 text=True, check=True).stdout
+        copies = [line for line in defined.splitlines()
+                  if "parse_credential_file" in line or "walk_observer::" in line
+                  or "binding_observer::" in line or "bind_members" in line]
+        check(not copies, "credcheck holds the walk itself:\n" + "\n".join(copies[:5]))
 
 
 CASES = {name[len("case_"):]: function for name, function in globals().items()

@@ -45,9 +45,9 @@ struct key_parts {
     std::optional<std::uint32_t> ipv4;
 
     explicit key_parts(const std::string& key) {
-        const std::size_t at = key.rfind('@');
-        user = at == std::string::npos ? key : key.substr(0, at);
-        host = at == std::string::npos ? std::string() : key.substr(at + 1);
+        const plain_text_detail::key_parts parts = plain_text_detail::split_key(key);
+        user = parts.user;
+        host = parts.host;
         in_addr address{};
         if (::inet_pton(AF_INET, host.c_str(), &address) == 1) {
             ipv4 = ntohl(address.s_addr);

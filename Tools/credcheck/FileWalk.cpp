@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <unordered_map>
 #include <utility>
 
@@ -79,8 +80,9 @@ const char* kind_name(const boost::json::value& value) {
 // Why `found`, the value of a member that bound nothing, is not what the member needs.
 std::string member_problem(member_id member, const boost::json::value& found) {
     const std::string& pointer = plain_text_detail::member_pointer(member);
-    const bool is_password = member == member_id::privpassword || member == member_id::newpassword;
-    const bool is_map = member == member_id::connection_credentials;
+    const plain_text_detail::member_kind kind = plain_text_detail::facts_of(member).kind;
+    const bool is_password = kind == plain_text_detail::member_kind::password;
+    const bool is_map = kind == plain_text_detail::member_kind::credentials;
     const char* expected = is_password ? "a string"
                            : is_map    ? "an object whose every member is a string"
                                        : "an array of strings";
@@ -172,8 +174,11 @@ std::vector<std::string> document_secrets(const boost::json::value& document) {
             }
         }
     }
-    for (const char* key : {KEY_PRIVPASSWORD, KEY_NEWPASSWORD}) {
-        if (const boost::json::value* value = root->if_contains(key)) {
+    for (const plain_text_detail::member_facts& member : plain_text_detail::MEMBER_FACTS) {
+        if (member.kind != plain_text_detail::member_kind::password) {
+            continue;
+        }
+        if (const boost::json::value* value = root->if_contains(member.key)) {
             if (const boost::json::string* text = value->if_string(); text && !text->empty()) {
                 secrets.emplace_back(*text);
             }
@@ -207,7 +212,12 @@ public:
         outcome(member) = {member_outcome::state::bound, items, {}};
     }
     void member_failed(member_id member, const boost::json::value* found,
-                       const std::string&) override {
+                       const std::exception& failure) override {
+        // The binding makes an empty field of a member it ran out of memory on; a report that
+        // went on from there would say the file hands out less than it does.
+        if (plain_text_detail::is_out_of_memory(failure)) {
+            throw std::bad_alloc();
+        }
         if (found == nullptr) {
             outcome(member) = {member_outcome::state::absent, 0, {}};
         } else {
@@ -280,7 +290,7 @@ file_walk walk_file(const std::string& path) {
 
 std::string source_name(entry_source source) {
     const char* member = plain_text_detail::member_key(source.member);
-    if (source.member == member_id::privpassword || source.member == member_id::newpassword) {
+    if (plain_text_detail::is_password_member(source.member)) {
         return member;
     }
     return std::string(member) + "[" + std::to_string(source.index) + "]";
@@ -288,28 +298,25 @@ std::string source_name(entry_source source) {
 
 std::string described_source(const file_walk& walk, entry_source source) {
     std::string text = source_name(source);
-    if (source.member != member_id::privpassword && source.member != member_id::newpassword) {
-        text += " '" + source_entry(walk, source) + "'";
+    if (!plain_text_detail::is_password_member(source.member)) {
+        text += " " + quoted(source_entry(walk, source));
     }
     return text;
 }
 
 std::string source_entry(const file_walk& walk, entry_source source) {
-    const std::vector<std::string>* list = nullptr;
-    switch (source.member) {
-        case member_id::target_systems:
-            list = &walk.record.target_systems;
-            break;
-        case member_id::kms_credentials:
-            list = &walk.record.kms_credentials;
-            break;
-        case member_id::bmc_credentials:
-            list = &walk.record.bmc_credentials;
-            break;
-        default:
-            return std::string();
-    }
-    return source.index < list->size() ? (*list)[source.index] : std::string();
+    const std::vector<std::string>* list =
+        plain_text_detail::member_list(walk.record, source.member);
+    return list != nullptr && source.index < list->size() ? (*list)[source.index] : std::string();
+}
+
+std::string quoted(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 2);
+    out += '\'';
+    out += text;
+    out += '\'';
+    return out;
 }
 
 }  // namespace credcheck

@@ -141,4 +141,7 @@ std::string source_name(entry_source source);
 /// `source` with its entry: "target_systems[3] 'ops@10.0.0.0/30'", or "privpassword".
 std::string described_source(const file_walk& walk, entry_source source);
 
+/// `text` in single quotes, as reports quote a name or an entry of the file.
+std::string quoted(std::string_view text);
+
 }  // namespace credcheck

@@ -16,10 +16,6 @@ std::string count_of(std::size_t count, const char* one, const char* many) {
     return grouped(count) + " " + (count == 1 ? one : many);
 }
 
-std::string quoted(const std::string& text) {
-    return "'" + text + "'";
-}
-
 void heading(terminal_writer& line, const std::string& title, std::size_t count) {
     line(title + " (" + grouped(count) + ")", style::heading).end_line();
 }
@@ -141,14 +137,16 @@ std::string member_state(const member_outcome& member, member_id id) {
         case state::bound:
             break;
     }
-    if (id == member_id::privpassword || id == member_id::newpassword) {
-        return member.items == 0 ? "empty (hands out nothing)" : "set";
-    }
     if (member.items == 0) {
         return "empty (hands out nothing)";
     }
-    if (id == member_id::connection_credentials) {
-        return count_of(member.items, "credential", "credentials");
+    switch (plain_text_detail::facts_of(id).kind) {
+        case plain_text_detail::member_kind::password:
+            return "set";
+        case plain_text_detail::member_kind::credentials:
+            return count_of(member.items, "credential", "credentials");
+        case plain_text_detail::member_kind::list:
+            break;
     }
     if (id == member_id::target_systems) {
         return count_of(member.items, "target", "targets");

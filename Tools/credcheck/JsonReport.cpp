@@ -12,7 +12,7 @@ namespace credcheck {
 
 boost::json::value source_json(const file_walk& walk, entry_source source) {
     boost::json::value entry = nullptr;
-    if (source.member != member_id::privpassword && source.member != member_id::newpassword) {
+    if (!plain_text_detail::is_password_member(source.member)) {
         entry = boost::json::string(source_entry(walk, source));
     }
     return boost::json::object{{"member", plain_text_detail::member_key(source.member)},

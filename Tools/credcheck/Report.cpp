@@ -15,10 +15,6 @@ namespace credcheck {
 
 namespace {
 
-std::string quoted(const std::string& text) {
-    return "'" + text + "'";
-}
-
 void add_file_warnings(const file_walk& walk, std::vector<warning>& warnings) {
     if (!walk.file) {
         return;
@@ -52,18 +48,19 @@ void add_credential_warnings(const file_walk& walk, std::vector<warning>& warnin
     }
 }
 
-// A target whose host is "kmsid" or "bmc-password" hands out a key of the KMS or BMC form: the
-// tools cannot tell it from the credential they look for there.
+// A target whose host is that of the KMS or BMC keys hands out a key of that form: the tools
+// cannot tell it from the credential they look for there.
 void add_reserved_host_warnings(const file_walk& walk, std::vector<warning>& warnings) {
     const std::vector<std::string>& targets = walk.record.target_systems;
     for (std::size_t i = 0; i < targets.size(); ++i) {
         const std::string_view host = plain_text_detail::split_target_entry(targets[i]).scope;
-        if (walk.expanded[i] > 0 && (host == "kmsid" || host == "bmc-password")) {
+        if (walk.expanded[i] > 0 && plain_text_detail::is_reserved_key_host(host)) {
             warnings.push_back(
                 {"reserved-host", source_name({member_id::target_systems, i}) + " " +
                                       quoted(targets[i]) + " hands out a key of the \"@" +
                                       std::string(host) + "\" form, which the tools read as a " +
-                                      (host == "kmsid" ? "KMS" : "BMC") + " credential"});
+                                      (host == plain_text_detail::KMS_KEY_HOST ? "KMS" : "BMC") +
+                                      " credential"});
         }
     }
 }
@@ -78,12 +75,6 @@ void add_size_warning(const file_walk& walk, std::vector<warning>& warnings) {
                                                 grouped(entries / bytes) +
                                                 " per byte): check its host scopes"});
     }
-}
-
-// The host a key names: what follows its last "@".
-std::string_view key_host(const std::string& key) {
-    const std::size_t at = key.rfind('@');
-    return at == std::string::npos ? std::string_view() : std::string_view(key).substr(at + 1);
 }
 
 bool same_host(std::string_view a, std::string_view b) {
@@ -149,7 +140,7 @@ std::string shown_password(const std::string& password, bool reveal) {
 std::vector<const handed_entry*> shown_entries(const report& r) {
     std::vector<const handed_entry*> shown;
     for (const handed_entry& entry : r.walk.entries) {
-        if (!r.host || same_host(key_host(entry.key), *r.host)) {
+        if (!r.host || same_host(plain_text_detail::split_key(entry.key).host, *r.host)) {
             shown.push_back(&entry);
         }
     }

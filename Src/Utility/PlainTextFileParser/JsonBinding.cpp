@@ -1,8 +1,12 @@
 #include <PlainTextFileParser/JsonBinding.h>
 
-#include <boost/json/parse.hpp>
+#include <new>
 
-#include "PlainTextFileParser/detail/RecordMembers.h"
+#include <boost/json/parser.hpp>
+#include <boost/system/system_error.hpp>
+#include <boost/throw_exception.hpp>
+
+#include "PlainTextFileParser/detail/DocumentBinding.h"
 #include "PlainTextFileParser/detail/StreamText.h"
 
 boost::json::parse_options credential_parse_options() noexcept {
@@ -16,15 +20,73 @@ boost::json::parse_options credential_parse_options() noexcept {
 
 boost::json::value read_json(std::istream& is) {
     const std::string text = plain_text_detail::read_stream_text(is);
-    return boost::json::parse(text, boost::json::storage_ptr(), credential_parse_options());
+    boost::system::error_code error;
+    std::size_t consumed = 0;
+    boost::json::value document = plain_text_detail::parse_document(text, error, consumed);
+    if (error) {
+        boost::throw_exception(boost::system::system_error(error));
+    }
+    return document;
 }
 
 plain_text_info tag_invoke(boost::json::value_to_tag<plain_text_info>,
                            const boost::json::value& jv) {
-    // Each member on its own: a failure leaves only its field empty.
     plain_text_info info;
-    plain_text_detail::for_each_member(info, [&jv](plain_text_detail::member_id id, auto& field) {
-        json_assign(jv, plain_text_detail::member_pointer(id), field);
-    });
+    plain_text_detail::bind_members(jv, info, nullptr);
     return info;
 }
+
+namespace plain_text_detail {
+
+binding_observer::~binding_observer() = default;
+void binding_observer::document_failed(std::string_view, const boost::system::error_code&,
+                                       std::size_t) {}
+void binding_observer::document_parsed(std::string_view, const boost::json::value&) {}
+void binding_observer::member_bound(member_id, std::size_t) {}
+void binding_observer::member_failed(member_id, const boost::json::value*, const std::exception&) {}
+
+// What boost::json::parse does, with the parser at hand to say where it stopped.
+boost::json::value parse_document(std::string_view text, boost::system::error_code& error,
+                                  std::size_t& consumed) {
+    unsigned char scratch[BOOST_JSON_STACK_BUFFER_SIZE];
+    boost::json::parser parser(boost::json::storage_ptr(), credential_parse_options(), scratch);
+    consumed = parser.write(text.data(), text.size(), error);
+    if (error) {
+        return nullptr;
+    }
+    return parser.release();
+}
+
+// Each member on its own: a failure leaves only its field empty.
+void bind_members(const boost::json::value& document, plain_text_info& record,
+                  binding_observer* observer) {
+    for_each_member(record, [&](const member_facts& member, auto& field) {
+        const std::string& pointer = member_pointer(member.id);
+        const bool bound =
+            assign_value(document, pointer, field, [&](const std::exception& failure) {
+                if (observer != nullptr) {
+                    boost::system::error_code missing;
+                    observer->member_failed(member.id, document.find_pointer(pointer, missing),
+                                            failure);
+                }
+            });
+        if (bound && observer != nullptr) {
+            observer->member_bound(member.id, item_count(field));
+        }
+    });
+}
+
+bool is_out_of_memory(const std::exception& failure) noexcept {
+    if (dynamic_cast<const std::bad_alloc*>(&failure) != nullptr) {
+        return true;
+    }
+    try {
+        std::rethrow_if_nested(failure);
+    } catch (const std::bad_alloc&) {
+        return true;
+    } catch (...) {
+    }
+    return false;
+}
+
+}  // namespace plain_text_detail

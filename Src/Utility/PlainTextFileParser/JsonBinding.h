@@ -17,6 +17,7 @@
 // through a JSON Pointer, so a missing or mistyped member leaves only its own field empty.
 // Only a document that cannot be read or parsed makes the whole binding fail.
 
+#include <exception>
 #include <istream>
 #include <map>
 #include <stdexcept>
@@ -114,14 +115,16 @@ inline std::string assign_failure_text(const std::string& pointer, const char* t
 ///
 /// Throws std::runtime_error with the text
 /// "[assign failure](" + pointer + " >> " + type name of T + "): " + reason + "\n"
-/// when the pointer designates nothing or the value does not convert to `T`.
+/// when the pointer designates nothing or the value does not convert to `T`. The exception it
+/// replaces stays attached as a std::nested_exception, so that a caller can tell running out of
+/// memory from a value of the wrong shape.
 template <class T>
 T json_get(const boost::json::value& root, const std::string& pointer) {
     try {
         return boost::json::value_to<T>(root.at_pointer(pointer));
     } catch (const std::exception& e) {
-        throw std::runtime_error(
-            plain_text_detail::assign_failure_text(pointer, typeid(T).name(), e.what()));
+        std::throw_with_nested(std::runtime_error(
+            plain_text_detail::assign_failure_text(pointer, typeid(T).name(), e.what())));
     }
 }
 
@@ -134,22 +137,35 @@ T json_get(std::istream& is, const std::string& pointer) {
         const boost::json::value root = read_json(is);
         return boost::json::value_to<T>(root.at_pointer(pointer));
     } catch (const std::exception& e) {
-        throw std::runtime_error(
-            plain_text_detail::assign_failure_text(pointer, typeid(T).name(), e.what()));
+        std::throw_with_nested(std::runtime_error(
+            plain_text_detail::assign_failure_text(pointer, typeid(T).name(), e.what())));
     }
 }
+
+namespace plain_text_detail {
+
+// json_assign (value form), handing what json_get threw to `failed` before returning false.
+// Whatever `failed` throws leaves the call.
+template <class T, class OnFailure>
+bool assign_value(const boost::json::value& root, const std::string& pointer, T& target,
+                  OnFailure&& failed) {
+    try {
+        target = json_get<T>(root, pointer);
+        return true;
+    } catch (const std::exception& failure) {
+        failed(failure);
+        return false;
+    }
+}
+
+}  // namespace plain_text_detail
 
 /// Moves the value at `pointer` under `root`, converted to `T`, into `target` and returns true.
 /// Returns false and leaves `target` untouched when `json_get` fails. Throws nothing derived from
 /// std::exception.
 template <class T>
 bool json_assign(const boost::json::value& root, const std::string& pointer, T& target) {
-    try {
-        target = json_get<T>(root, pointer);
-        return true;
-    } catch (const std::exception&) {
-        return false;
-    }
+    return plain_text_detail::assign_value(root, pointer, target, [](const std::exception&) {});
 }
 
 /// Reads, parses and binds the whole document in `is` into `target` and returns true.

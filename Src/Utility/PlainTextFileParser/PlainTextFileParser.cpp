@@ -3,18 +3,18 @@
 
 #include "PlainTextFileParser/detail/CredentialWalk.h"
 
-#include <type_traits>
+#include <string>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
-#include <boost/json/parse.hpp>
-#include <boost/json/parser.hpp>
+#include <boost/json/value.hpp>
+#include <boost/system/error_code.hpp>
 
 #include <Kelvor/Addrkit.h>
 #include <Kelvor/Log.h>
 
-#include "PlainTextFileParser/RegularFileStream.h"
+#include "PlainTextFileParser/detail/RegularFileStream.h"
 #include "PlainTextFileParser/detail/StreamText.h"
 
 namespace plain_text_detail {
@@ -99,10 +99,11 @@ void add_target_entries(const std::vector<std::string>& targets, const credentia
     }
 }
 
-// user@key_host for every alias of the list that has a credential, in list order.
+// user@host for every alias of the list that has a credential, in list order; the list says
+// which host ("kmsid", "bmc-password").
 void add_alias_entries(const std::vector<std::string>& aliases, member_id list,
-                       const char* key_host, const credential_table& table, output_map& out,
-                       walk_observer* observer) {
+                       const credential_table& table, output_map& out, walk_observer* observer) {
+    const char* const key_host = facts_of(list).key_host;
     for (std::size_t index = 0; index < aliases.size(); ++index) {
         const entry_source source{list, index};
         const auto credential = table.find(aliases[index]);
@@ -116,10 +117,11 @@ void add_alias_entries(const std::vector<std::string>& aliases, member_id list,
     }
 }
 
-void add_password(member_id member, const char* key, const std::string& password, output_map& out,
+// A password member is handed out under its own name.
+void add_password(member_id member, const std::string& password, output_map& out,
                   walk_observer* observer) {
     if (!password.empty()) {
-        tell_key(observer, {member, 0}, out.try_emplace(key, password), password);
+        tell_key(observer, {member, 0}, out.try_emplace(member_key(member), password), password);
     }
 }
 
@@ -137,12 +139,10 @@ void hand_out_credentials(const plain_text_info& info, output_map& out, walk_obs
     tell(observer, &walk_observer::record_bound, info);
     const credential_table table = build_credential_table(info.connection_credentials);
     add_target_entries(info.target_systems, table, out, observer);
-    add_alias_entries(info.kms_credentials, member_id::kms_credentials, "kmsid", table, out,
-                      observer);
-    add_alias_entries(info.bmc_credentials, member_id::bmc_credentials, "bmc-password", table, out,
-                      observer);
-    add_password(member_id::privpassword, KEY_PRIVPASSWORD, info.privpassword, out, observer);
-    add_password(member_id::newpassword, KEY_NEWPASSWORD, info.newpassword, out, observer);
+    add_alias_entries(info.kms_credentials, member_id::kms_credentials, table, out, observer);
+    add_alias_entries(info.bmc_credentials, member_id::bmc_credentials, table, out, observer);
+    add_password(member_id::privpassword, info.privpassword, out, observer);
+    add_password(member_id::newpassword, info.newpassword, out, observer);
 }
 
 bool opened(const RegularFileStream& file, walk_observer* observer) {
@@ -167,65 +167,39 @@ void tell_key(walk_observer* observer, entry_source source,
     }
 }
 
-// What a member bound: credentials or list entries, or 1 for a password that is set.
-template <class Container>
-std::size_t item_count(const Container& items) {
-    return items.size();
-}
-
-std::size_t item_count(const std::string& password) {
-    return password.empty() ? 0 : 1;
-}
-
-// The byte of `text` at which the credential parse options stop the JSON parser.
-std::size_t error_offset(std::string_view text) {
-    boost::json::parser parser(boost::json::storage_ptr(), credential_parse_options());
-    boost::system::error_code error;
-    return parser.write(text.data(), text.size(), error);
-}
-
-// The binding of json_assign, step by step: the same reading, the same parse and, member by
-// member, the same json_get, with each outcome told to the observer.
-plain_text_info bind_observed(std::istream& stream, walk_observer& observer) {
+// json_assign (stream form) binds the document when nobody watches. A watched binding runs the
+// same steps, reading, parsing and binding member by member, and tells each of them; there
+// running out of memory while reading or parsing is not a document that fails, so it leaves the
+// walk. A document that fails to bind leaves the record empty either way.
+plain_text_info bind_document(std::istream& stream, walk_observer* observer) {
     plain_text_info info;
-    const std::string text = read_stream_text(stream);
-    boost::system::error_code error;
-    const boost::json::value document =
-        boost::json::parse(text, error, boost::json::storage_ptr(), credential_parse_options());
-    if (error) {
-        observer.document_failed(text, error, error_offset(text));
+    if (observer == nullptr) {
+        json_assign(stream, info);
         return info;
     }
-    observer.document_parsed(text, document);
-    for_each_member(info, [&](member_id id, auto& field) {
-        using field_type = std::decay_t<decltype(field)>;
-        const std::string& pointer = member_pointer(id);
-        std::string failure;
-        try {
-            field = json_get<field_type>(document, pointer);
-        } catch (const std::exception& caught) {
-            failure = caught.what();
-        }
-        if (failure.empty()) {
-            observer.member_bound(id, item_count(field));
-        } else {
-            boost::system::error_code missing;
-            observer.member_failed(id, document.find_pointer(pointer, missing), failure);
-        }
-    });
-    return info;
-}
-
-// json_assign (stream form) binds the document when nobody watches; a document that fails to
-// bind leaves the record empty either way.
-plain_text_info bind_document(std::istream& stream, walk_observer* observer) {
-    if (observer != nullptr) {
-        return bind_observed(stream, *observer);
+    const std::string text = read_stream_text(stream);
+    boost::system::error_code error;
+    std::size_t consumed = 0;
+    const boost::json::value document = parse_document(text, error, consumed);
+    if (error) {
+        observer->document_failed(text, error, consumed);
+        return info;
     }
-    plain_text_info info;
-    json_assign(stream, info);
+    observer->document_parsed(text, document);
+    bind_members(document, info, observer);
     return info;
 }
 
 }  // namespace
+
+walk_observer::~walk_observer() = default;
+void walk_observer::file_refused(const RegularFile&) {}
+void walk_observer::file_opened(const struct stat&) {}
+void walk_observer::record_bound(const plain_text_info&) {}
+void walk_observer::alias_unknown(entry_source, std::string_view) {}
+void walk_observer::scope_rejected(entry_source, std::string_view) {}
+void walk_observer::scope_expanded(entry_source, std::size_t) {}
+void walk_observer::key_added(entry_source, output_map::const_iterator) {}
+void walk_observer::key_present(entry_source, output_map::const_iterator, std::string_view) {}
+
 }  // namespace plain_text_detail

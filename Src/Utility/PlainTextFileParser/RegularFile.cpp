@@ -1,8 +1,9 @@
-#include "PlainTextFileParser/RegularFile.h"
+#include "PlainTextFileParser/detail/RegularFile.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace plain_text_detail {
@@ -52,6 +53,7 @@ void RegularFile::close() noexcept {
 }
 
 std::size_t RegularFile::read(char* buffer, std::size_t size) noexcept {
+    size = std::min(size, remaining());
     std::size_t done = 0;
     while (fd_ >= 0 && done < size) {
         const ssize_t got = ::read(fd_, buffer + done, size - done);
@@ -77,19 +79,8 @@ std::size_t RegularFile::remaining() const noexcept {
 }
 
 std::string RegularFile::read_all() {
-    // One byte more than the size at open, so that a file read whole comes back short and is
-    // known to be at its end without a further call; a file that has grown goes on in blocks.
-    std::string text(remaining() + 1, '\0');
-    std::size_t length = 0;
-    for (;;) {
-        const std::size_t got = read(&text[length], text.size() - length);
-        length += got;
-        if (length < text.size()) {
-            break;
-        }
-        text.resize(text.size() * 2);
-    }
-    text.resize(length);
+    std::string text(remaining(), '\0');
+    text.resize(read(text.data(), text.size()));
     return text;
 }
 

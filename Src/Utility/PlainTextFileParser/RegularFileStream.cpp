@@ -1,4 +1,4 @@
-#include "PlainTextFileParser/RegularFileStream.h"
+#include "PlainTextFileParser/detail/RegularFileStream.h"
 
 #include <algorithm>
 #include <cstring>

@@ -5,14 +5,16 @@
 #include <streambuf>
 #include <string>
 
-#include "PlainTextFileParser/RegularFile.h"
+#include <PlainTextFileParser/Export.h>
+
+#include "PlainTextFileParser/detail/RegularFile.h"
 
 namespace plain_text_detail {
 
 /// A stream buffer that reads a RegularFile: small reads go through a buffer of its own, large
 /// ones (a whole document) straight into the caller's memory, and `in_avail()` tells how much
 /// of the file is left.
-class RegularFileBuffer : public std::streambuf {
+class PLAINTEXTFILEPARSER_EXPORT RegularFileBuffer : public std::streambuf {
 public:
     explicit RegularFileBuffer(RegularFile& file) : file_(file) {}
 
@@ -28,7 +30,7 @@ private:
 
 /// Opens `path` for reading when it names a regular file (see RegularFile). Anything else, and
 /// a path that cannot be opened, leaves the stream not good(), as for a missing file.
-class RegularFileStream {
+class PLAINTEXTFILEPARSER_EXPORT RegularFileStream {
 public:
     explicit RegularFileStream(const std::string& path);
     RegularFileStream(const RegularFileStream&) = delete;
