@@ -55,13 +55,52 @@ TEST(Log, EmptySinkRestoresTheDefaultSink) {
     Kelvor::Log(1, "a.cpp", 3).Stream() << "severe";
     Kelvor::Log(4, "a.cpp", 4).Stream() << "trace";
     Kelvor::Log(2, "b.cpp", 5).Stream() << "host <\x1b]0;title\x07 \n \xc2\x9b"
-                                           "31m \xe2\x82\xac>";
+                                           "31m \xe2\x82\xac \xe2\x80\xae"
+                                           "abc>";
     const std::string written = testing::internal::GetCapturedStderr();
     Kelvor::Log::SetSink(std::move(original));
-    // One whole line per record up to level 3, its control characters written as escapes.
+    // One whole line per record up to level 3, in one write, with its text escaped.
     EXPECT_EQ(written,
               "[1] a.cpp:3 severe\n"
-              "[2] b.cpp:5 host <\\x1b]0;title\\x07 \\x0a \\u009b31m \xe2\x82\xac>\n");
+              "[2] b.cpp:5 host <\\x1b]0;title\\x07 \\n \\u009b31m \xe2\x82\xac \\u202eabc>\n");
+}
+
+// What Escape makes of text that could act on a terminal, hide, reorder or forge what it shows.
+TEST(Log, EscapeLeavesNothingThatActsHidesOrReorders) {
+    const struct {
+        const char* name;
+        std::string text;
+        std::string escaped;
+    } cases[] = {
+        {"plain ASCII and other scripts stay", "r\xc3\xa9seau \xe2\x82\xac 10.0.0.1",
+         "r\xc3\xa9seau \xe2\x82\xac 10.0.0.1"},
+        {"line ends and tabs", "a\nb\rc\td", "a\\nb\\rc\\td"},
+        {"C0, DEL and C1 controls", std::string("\x00\x1b\x7f\xc2\x85", 5),
+         "\\x00\\x1b\\x7f\\u0085"},
+        {"a backslash reads one way", "\\x1b", "\\\\x1b"},
+        {"bidi override, isolate and mark", "\xe2\x80\xae\xe2\x81\xa6\xd8\x9c",
+         "\\u202e\\u2066\\u061c"},
+        {"zero width and soft hyphen", "ro\xc2\xadot\xe2\x80\x8b\xe2\x80\x8d",
+         "ro\\u00adot\\u200b\\u200d"},
+        {"default-ignorable letters and marks", "\xcd\x8f\xe1\x85\x9f\xe3\x85\xa4\xef\xbb\xbf",
+         "\\u034f\\u115f\\u3164\\ufeff"},
+        {"tags and unassigned planes", "\xf3\xa0\x80\x80\xf3\xa0\x80\x81",
+         "\\U000e0000\\U000e0001"},
+        {"line and paragraph separators", "\xe2\x80\xa8\xe2\x80\xa9", "\\u2028\\u2029"},
+        {"spaces that pass for U+0020",
+         "a\xc2\xa0"
+         "b\xe3\x80\x80",
+         "a\\u00a0b\\u3000"},
+        {"a few spaces stay, a run is counted", "a   b     c", "a   b\\x20{5}c"},
+        {"invalid UTF-8, overlong and surrogate forms", "\xff\xc0\xaf\xed\xa0\x80",
+         "\\xff\\xc0\\xaf\\xed\\xa0\\x80"},
+        {"a sequence cut short at the end", "ok\xe2\x82", "ok\\xe2\\x82"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Kelvor::Log::Escape(c.text), c.escaped) << c.name;
+    }
+    EXPECT_TRUE(Kelvor::Log::IsHidden(0x110000));
+    EXPECT_FALSE(Kelvor::Log::IsHidden(U'a'));
 }
 
 // Records of parse calls on several threads at once reach standard error as whole lines.

@@ -42,6 +42,12 @@ const TextCase kTexts[] = {
      "b",
      "a\\u200bb", "\"a\\u200bb\""},
     {"TagCharacter", "\xf3\xa0\x80\x81", "\\U000e0001", "\"\\udb40\\udc01\""},
+    {"SoftHyphenHidesInAName", "ro\xc2\xadot@10.0.0.1", "ro\\u00adot@10.0.0.1",
+     "\"ro\\u00adot@10.0.0.1\""},
+    {"DefaultIgnorableLetters", "\xcd\x8f\xe3\x85\xa4", "\\u034f\\u3164", "\"\\u034f\\u3164\""},
+    {"UnassignedTagPlane", "\xf3\xa0\x80\x80", "\\U000e0000", "\"\\udb40\\udc00\""},
+    {"NoBreakSpace", "a\xc2\xa0" "b", "a\\u00a0b", "\"a\\u00a0b\""},
+    {"RunOfSpacesIsCounted", "u      x", "u\\x20{6}x", "\"u      x\""},
     {"InvalidByte",
      "a\xff"
      "b",
@@ -71,9 +77,11 @@ TEST_P(SafeText, EscapesForTheTerminalAndForJson) {
 INSTANTIATE_TEST_SUITE_P(Texts, SafeText, ::testing::ValuesIn(kTexts),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(SafeTextWidth, CountsCharactersNotBytes) {
+TEST(SafeTextWidth, CountsColumnsNotBytes) {
     EXPECT_EQ(terminal_width(terminal_text("caf\xc3\xa9")), 4u);
-    EXPECT_EQ(terminal_width(terminal_text("\x1b")), 4u);  // \x1b
+    EXPECT_EQ(terminal_width(terminal_text("\x1b")), 4u);                  // \x1b
+    EXPECT_EQ(terminal_width(terminal_text("\xe7\xae\xa1\xe7\x90\x86")), 4u);  // two wide
+    EXPECT_EQ(terminal_width("\xff"), 1u);
 }
 
 struct MaskCase {

@@ -98,7 +98,7 @@ void write_shadowed(terminal_writer& line, const report& r) {
         }
         line.end_line();
         for (const dropped_value& dropped : key.dropped) {
-            line("    dropped ")(described_source(walk, dropped.source));
+            line.pad_to(4)("dropped ")(described_source(walk, dropped.source));
             if (r.reveal) {
                 line(" " + quoted(dropped.value));
             }

@@ -42,8 +42,11 @@ terminal_writer& terminal_writer::operator()(std::string_view text, style look) 
 }
 
 terminal_writer& terminal_writer::pad_to(std::size_t column, std::size_t minimum) {
+    // The writer's own spaces: neither escaped nor masked, whatever the file's passwords are.
     const std::size_t spaces = std::max(column > width_ ? column - width_ : 0, minimum);
-    return (*this)(std::string(spaces, ' '));
+    line_.push_back({std::string(), style::plain, spaces});
+    width_ += spaces;
+    return *this;
 }
 
 std::size_t terminal_writer::width_of(std::string_view text) {
@@ -83,7 +86,7 @@ std::vector<terminal_writer::piece> terminal_writer::masked(const std::vector<pi
             }
             at = std::min(span->second, end);
         }
-        out.push_back({std::move(text), p.look});
+        out.push_back({std::move(text), p.look, p.padding});
         start = end;
     }
     return out;
@@ -92,6 +95,7 @@ std::vector<terminal_writer::piece> terminal_writer::masked(const std::vector<pi
 void terminal_writer::end_line() {
     const std::vector<piece> escaped = masked(line_, terminal_text);
     for (const piece& p : masked(escaped, unchanged)) {
+        out_ << std::string(p.padding, ' ');
         const char* code = colour_ ? colour_code(p.look) : nullptr;
         if (code != nullptr && !p.text.empty()) {
             out_ << "\033[" << code << 'm' << p.text << "\033[0m";

@@ -38,6 +38,7 @@ private:
     struct piece {
         std::string text;
         style look;
+        std::size_t padding = 0;  // spaces of the writer's own before the text
     };
 
     // The pieces with the secrets found across them masked; uncovered text goes through

@@ -5,6 +5,7 @@
 
 #include <iostream>
 #include <map>
+#include <new>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -19,12 +20,20 @@ int main(int argc, char** argv) {
         std::cerr << "usage: consumer FILE\n";
         return 2;
     }
+    // A record may quote the file: escaped, it cannot act on the terminal.
     Kelvor::Log::SetSink([](const Kelvor::LogRecord& record) {
-        std::cout << "log " << record.level << ": " << record.text << '\n';
+        std::cout << "log " << record.level << ": " << Kelvor::Log::Escape(record.text) << '\n';
     });
 
     std::map<std::string, std::string> credentials;
-    const CorvexResult result = PlainTextParser::parse(argv[1], credentials);
+    CorvexResult result(RESULT_SUCCEED);
+    try {
+        result = PlainTextParser::parse(argv[1], credentials);
+    } catch (const std::bad_alloc&) {
+        // parse reports what it finds in the result; running out of memory it leaves to us.
+        std::cerr << "consumer: out of memory\n";
+        return 2;
+    }
     std::cout << "result " << result.code << " ("
               << lookup_result_message(result.code).value_or("unregistered") << ") "
               << result.message << '\n';

@@ -2,10 +2,14 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <mutex>
 #include <string>
+
+#include <utf8proc.h>
 
 namespace Kelvor {
 namespace {
@@ -23,34 +27,25 @@ unsigned default_threshold() {
     return threshold;
 }
 
-// "[level] file:line text" and a line end. The text may quote a credential file, so its control
-// characters (C0, DEL, and C1 as UTF-8 writes them) are written as \xNN and \u00NN: a record
-// can neither break its line nor reach a terminal as a command.
+// "[level] file:line text" and a line end. The text may quote a credential file: written as
+// Escape writes it, a record can neither break its line, nor reach a terminal as a command, nor
+// hide or reorder what it says.
 std::string record_line(const LogRecord& record) {
-    static constexpr char hex[] = "0123456789abcdef";
-    std::string line = "[" + std::to_string(record.level) + "] " + record.file + ":" +
-                       std::to_string(record.line) + " ";
-    line.reserve(line.size() + record.text.size() + 1);
-    const std::string& text = record.text;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
-        if (c < 0x20 || c == 0x7f) {
-            line += "\\x";
-            line += hex[c >> 4];
-            line += hex[c & 0xf];
-        } else if (c == 0xc2 && next >= 0x80 && next <= 0x9f) {
-            line += "\\u00";
-            line += hex[next >> 4];
-            line += hex[next & 0xf];
-            ++i;
-        } else {
-            line += static_cast<char>(c);
-        }
-    }
-    line += '\n';
-    return line;
+    return "[" + std::to_string(record.level) + "] " + record.file + ":" +
+           std::to_string(record.line) + " " + Log::Escape(record.text) + "\n";
 }
+
+constexpr char HEX[] = "0123456789abcdef";
+
+void append_hex(std::string& out, std::uint32_t value, int digits) {
+    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) {
+        out += HEX[(value >> shift) & 0xfu];
+    }
+}
+
+// More spaces in a row than this are written as a count: a run of them could push text onto a
+// row of its own and pass for a line of its own.
+constexpr std::size_t SPACES_SHOWN = 3;
 
 // One write per line (more only if the system takes a line in parts), one line at a time, so
 // that records from several threads never interleave.
@@ -108,6 +103,74 @@ Log::~Log() {
 
 std::ostringstream& Log::Stream() {
     return stream_;
+}
+
+bool Log::IsHidden(char32_t code_point) noexcept {
+    if (code_point > 0x10ffff) {
+        return true;
+    }
+    const utf8proc_property_t* property =
+        utf8proc_get_property(static_cast<utf8proc_int32_t>(code_point));
+    switch (property->category) {
+        case UTF8PROC_CATEGORY_CC:  // C0 and C1 controls, DEL
+        case UTF8PROC_CATEGORY_CF:  // format characters: bidi controls, zero-width characters
+        case UTF8PROC_CATEGORY_ZL:
+        case UTF8PROC_CATEGORY_ZP:
+        case UTF8PROC_CATEGORY_CN:  // unassigned: shown as nothing, or as anybody's guess
+        case UTF8PROC_CATEGORY_CS:
+            return true;
+        case UTF8PROC_CATEGORY_ZS:  // a space that is not U+0020 passes for one
+            return code_point != U' ';
+        default:
+            return property->ignorable;  // default-ignorable: U+034F, U+115F, U+3164, ...
+    }
+}
+
+std::string Log::Escape(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    const auto* bytes = reinterpret_cast<const utf8proc_uint8_t*>(text.data());
+    for (std::size_t at = 0; at < text.size();) {
+        utf8proc_int32_t code_point = 0;
+        const utf8proc_ssize_t length = utf8proc_iterate(
+            bytes + at, static_cast<utf8proc_ssize_t>(text.size() - at), &code_point);
+        if (length <= 0) {
+            out += "\\x";
+            append_hex(out, bytes[at], 2);
+            ++at;
+            continue;
+        }
+        if (code_point == ' ') {
+            const std::size_t end = std::min(text.find_first_not_of(' ', at), text.size());
+            if (end - at > SPACES_SHOWN) {
+                out += "\\x20{" + std::to_string(end - at) + "}";
+            } else {
+                out.append(end - at, ' ');
+            }
+            at = end;
+            continue;
+        }
+        if (code_point == '\\') {
+            out += "\\\\";
+        } else if (code_point == '\n') {
+            out += "\\n";
+        } else if (code_point == '\r') {
+            out += "\\r";
+        } else if (code_point == '\t') {
+            out += "\\t";
+        } else if (code_point < 0x20 || code_point == 0x7f) {
+            out += "\\x";
+            append_hex(out, static_cast<std::uint32_t>(code_point), 2);
+        } else if (IsHidden(static_cast<char32_t>(code_point))) {
+            const bool wide = code_point > 0xffff;
+            out += wide ? "\\U" : "\\u";
+            append_hex(out, static_cast<std::uint32_t>(code_point), wide ? 8 : 4);
+        } else {
+            out.append(text, at, static_cast<std::size_t>(length));
+        }
+        at += static_cast<std::size_t>(length);
+    }
+    return out;
 }
 
 LogSink Log::SetSink(LogSink sink) {

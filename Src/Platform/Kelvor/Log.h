@@ -13,6 +13,7 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <string_view>
 
 #include <Kelvor/KelvorLogExport.h>
 
@@ -49,11 +50,26 @@ public:
 
     /// Makes `sink` the process-wide sink and returns the previous one. An empty sink restores
     /// the default, which writes each record as one line, "[level] file:line text", in one write
-    /// to standard error (records of several threads never interleave), with the control
-    /// characters of the text escaped (\x1b, \u009b), for the levels up to the threshold: 3,
-    /// unless the environment variable KELVOR_LOG_LEVEL holds another number when the first
-    /// record is emitted. Safe to call from any thread. Throws std::bad_alloc.
+    /// to standard error (records of several threads never interleave), with the text as Escape
+    /// writes it, for the levels up to the threshold: 3, unless the environment variable
+    /// KELVOR_LOG_LEVEL holds another number when the first record is emitted. Safe to call from
+    /// any thread. Throws std::bad_alloc.
     static LogSink SetSink(LogSink sink);
+
+    /// `text` made safe to show on a terminal, as the default sink writes a record's text: every
+    /// character that a terminal would act on, or that a reader could not see, becomes a visible
+    /// escape. "\n", "\r" and "\t"; "\x1b" for the other C0 controls and DEL; "\x.." for each
+    /// byte that is not part of valid UTF-8; "\u0085" (or "\U000e0001") for every code point
+    /// that Unicode's tables call a control, format character (the bidirectional overrides and
+    /// isolates, zero-width characters), line or paragraph separator, unassigned or
+    /// default-ignorable (U+00AD, U+034F, U+3164, ...), and for spaces other than U+0020; a run
+    /// of more than three spaces as "\x20{N}". A backslash becomes "\\", so that every escape
+    /// reads one way. Other text stays as it is. Throws std::bad_alloc.
+    static std::string Escape(std::string_view text);
+
+    /// Whether Escape writes `code_point` as an escape: one that a terminal acts on or that does
+    /// not show as itself (see Escape). Never throws.
+    static bool IsHidden(char32_t code_point) noexcept;
 
 private:
     unsigned level_;
