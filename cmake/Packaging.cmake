@@ -30,6 +30,11 @@ install(FILES
   DESTINATION "${PTFP_CMAKE_DIR}" COMPONENT Development)
 
 # pkg-config: `pkg-config --cflags --libs plaintextfileparser` compiles and links a consumer.
+# The prefix is found from where the file lies (${pcfiledir}), so that an install moved to
+# another prefix (cmake --install --prefix) still names its own folders.
+file(RELATIVE_PATH PTFP_PC_PREFIX_FROM_PCFILEDIR
+  "/prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/prefix")
+string(REGEX REPLACE "/$" "" PTFP_PC_PREFIX_FROM_PCFILEDIR "${PTFP_PC_PREFIX_FROM_PCFILEDIR}")
 configure_file("${PROJECT_SOURCE_DIR}/packaging/plaintextfileparser.pc.in"
   "${PROJECT_BINARY_DIR}/plaintextfileparser.pc" @ONLY)
 install(FILES "${PROJECT_BINARY_DIR}/plaintextfileparser.pc"
