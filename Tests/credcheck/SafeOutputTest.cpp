@@ -1,12 +1,14 @@
 // What credcheck shows of hostile text: escaped for the terminal, valid JSON, and no secret of
 // the file anywhere.
 
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include <boost/json/parse.hpp>
 
+#include "ReportText.h"
 #include "SafeText.h"
 #include "SecretMask.h"
 #include "TerminalWriter.h"
@@ -46,7 +48,10 @@ const TextCase kTexts[] = {
      "\"ro\\u00adot@10.0.0.1\""},
     {"DefaultIgnorableLetters", "\xcd\x8f\xe3\x85\xa4", "\\u034f\\u3164", "\"\\u034f\\u3164\""},
     {"UnassignedTagPlane", "\xf3\xa0\x80\x80", "\\U000e0000", "\"\\udb40\\udc00\""},
-    {"NoBreakSpace", "a\xc2\xa0" "b", "a\\u00a0b", "\"a\\u00a0b\""},
+    {"NoBreakSpace",
+     "a\xc2\xa0"
+     "b",
+     "a\\u00a0b", "\"a\\u00a0b\""},
     {"RunOfSpacesIsCounted", "u      x", "u\\x20{6}x", "\"u      x\""},
     {"InvalidByte",
      "a\xff"
@@ -79,7 +84,7 @@ INSTANTIATE_TEST_SUITE_P(Texts, SafeText, ::testing::ValuesIn(kTexts),
 
 TEST(SafeTextWidth, CountsColumnsNotBytes) {
     EXPECT_EQ(terminal_width(terminal_text("caf\xc3\xa9")), 4u);
-    EXPECT_EQ(terminal_width(terminal_text("\x1b")), 4u);                  // \x1b
+    EXPECT_EQ(terminal_width(terminal_text("\x1b")), 4u);                      // \x1b
     EXPECT_EQ(terminal_width(terminal_text("\xe7\xae\xa1\xe7\x90\x86")), 4u);  // two wide
     EXPECT_EQ(terminal_width("\xff"), 1u);
 }
@@ -114,37 +119,76 @@ TEST_P(Masking, ReplacesEveryOccurrence) {
 INSTANTIATE_TEST_SUITE_P(Texts, Masking, ::testing::ValuesIn(kMasks),
                          [](const auto& info) { return std::string(info.param.name); });
 
-std::string written(const secret_mask& mask, bool colour,
-                    const std::vector<std::pair<std::string, style>>& pieces) {
+// One line put together from pieces of each origin.
+struct Piece {
+    std::string text;
+    origin from;
+    style look;
+};
+
+std::string written(const secret_mask& mask, bool colour, const std::vector<Piece>& pieces) {
     std::ostringstream out;
     terminal_writer line(out, mask, colour);
-    for (const auto& [text, look] : pieces) {
-        line(text, look);
+    for (const Piece& piece : pieces) {
+        switch (piece.from) {
+            case origin::own:
+                line(piece.text, piece.look);
+                break;
+            case origin::file:
+                line.file(piece.text, piece.look);
+                break;
+            case origin::key:
+                line.key(piece.text, piece.look);
+                break;
+        }
     }
     line.end_line();
     return out.str();
 }
 
-TEST(TerminalWriter, MasksSecretsAcrossPiecesAndAfterEscaping) {
-    const secret_mask mask({"Secret-9", "\\x1b[2J"});
-    // A secret split over two pieces is still one secret on the line.
-    EXPECT_EQ(written(mask, false, {{"key Sec", style::plain}, {"ret-9 end", style::bad}}),
-              "key ******** end\n");
-    // An escape can spell a secret that the raw text does not hold.
-    EXPECT_EQ(written(mask, false, {{"a\x1b[2Jb", style::plain}}), "a********b\n");
-    // Colours go around what is shown, after masking and escaping.
-    EXPECT_EQ(written(mask, true, {{"ok ", style::plain}, {"\x1b[31m", style::good}}),
-              "ok \x1b[32m\\x1b[31m\x1b[0m\n");
+TEST(TerminalWriter, MasksTheFilesTextNeverTheToolsWordsNorKeys) {
+    const secret_mask mask({"Secret-9", "\\x1b[2J", "Entries", "10.0.0.1"});
+    const struct {
+        const char* name;
+        std::vector<Piece> pieces;
+        bool colour;
+        std::string line;
+    } cases[] = {
+        {"a secret in the file's text",
+         {{"key Secret-9 end", origin::file, style::plain}},
+         false,
+         "key ******** end\n"},
+        {"an escape can spell a secret the raw text does not hold",
+         {{"a\x1b[2Jb", origin::file, style::plain}},
+         false,
+         "a********b\n"},
+        {"the tool's own words stay whole, whatever the passwords",
+         {{"Entries (2)", origin::own, style::heading}},
+         false,
+         "Entries (2)\n"},
+        {"a key's user stays whole, its host is masked",
+         {{"Entries@10.0.0.1\n", origin::key, style::plain}},
+         false,
+         "Entries@********\\n\n"},
+        {"colours go around what is shown, after masking and escaping",
+         {{"ok ", origin::own, style::plain}, {"\x1b[31m", origin::file, style::good}},
+         true,
+         "ok \x1b[32m\\x1b[31m\x1b[0m\n"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(written(mask, c.colour, c.pieces), c.line) << c.name;
+    }
 }
 
 TEST(TerminalWriter, PadsToAColumnButNeverLessThanTheMinimum) {
-    const secret_mask mask;
+    const secret_mask mask({"    "});
     std::ostringstream out;
     terminal_writer line(out, mask, false);
     line("ab").pad_to(5)("|").end_line();
     line("abcdefgh").pad_to(5, 2)("|").end_line();
-    line("\n").pad_to(5)("|").end_line();  // "\n" is two characters wide once escaped
-    EXPECT_EQ(out.str(), "ab   |\nabcdefgh  |\n\\n   |\n");
+    line.file("\n").pad_to(5)("|").end_line();           // "\n" is two columns wide once escaped
+    line.key("\xe7\xae\xa1").pad_to(5)("|").end_line();  // a wide character takes two
+    EXPECT_EQ(out.str(), "ab   |\nabcdefgh  |\n\\n   |\n\xe7\xae\xa1   |\n");
 }
 
 }  // namespace

@@ -28,9 +28,9 @@ file_diff diff_walks(file_walk before, file_walk after) {
     auto new_entry = new_entries.begin();
     while (old_entry != old_entries.end() || new_entry != new_entries.end()) {
         const bool take_old = new_entry == new_entries.end() ||
-                              (old_entry != old_entries.end() && old_entry->key < new_entry->key);
+                              (old_entry != old_entries.end() && *old_entry->key < *new_entry->key);
         const bool take_new = old_entry == old_entries.end() ||
-                              (new_entry != new_entries.end() && new_entry->key < old_entry->key);
+                              (new_entry != new_entries.end() && *new_entry->key < *old_entry->key);
         if (take_old) {
             diff.changes.push_back({key_change::kind::removed, old_entry->key,
                                     key_side{old_entry->value, old_entry->source}, std::nullopt});
@@ -41,14 +41,14 @@ file_diff diff_walks(file_walk before, file_walk after) {
             ++new_entry;
         } else {
             std::optional<key_change::kind> what;
-            if (old_entry->value != new_entry->value) {
+            if (*old_entry->value != *new_entry->value) {
                 what = key_change::kind::changed;
             } else if (!same_source(diff.before, old_entry->source, diff.after,
                                     new_entry->source)) {
                 what = key_change::kind::moved;
             }
             if (what) {
-                diff.changes.push_back({*what, old_entry->key,
+                diff.changes.push_back({*what, new_entry->key,
                                         key_side{old_entry->value, old_entry->source},
                                         key_side{new_entry->value, new_entry->source}});
             }

@@ -11,9 +11,10 @@
 
 namespace credcheck {
 
-/// A key of one side, with its password and the entry that produced it.
+/// A key of one side, with its password and the entry that produced it. `value` points into
+/// the side's map.
 struct key_side {
-    std::string value;
+    const std::string* value;
     entry_source source;
 };
 
@@ -26,7 +27,8 @@ struct key_change {
         moved,    // both do, with the same password, from another entry of the file
     };
     kind what;
-    std::string key;
+    /// Points into the map of the side that has the key (the new one when both do).
+    const std::string* key;
     std::optional<key_side> before;  // unset for an added key
     std::optional<key_side> after;   // unset for a removed key
 };
@@ -34,7 +36,8 @@ struct key_change {
 struct file_diff {
     file_walk before;
     file_walk after;
-    /// Every key that differs, in key order.
+    /// Every key that differs, in key order. Points into the two walks, so a file_diff is not
+    /// copied.
     std::vector<key_change> changes;
 
     /// Whether the two maps differ: a key added, removed or with another password. A key that

@@ -1,7 +1,5 @@
 #include "DiffReport.h"
 
-#include <arpa/inet.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <functional>
@@ -9,10 +7,8 @@
 #include <string>
 #include <tuple>
 
-#include <boost/json/array.hpp>
-#include <boost/json/object.hpp>
-
 #include "JsonReport.h"
+#include "KeyOrder.h"
 #include "Report.h"
 #include "TerminalWriter.h"
 
@@ -37,84 +33,43 @@ const char* heading_of(key_change::kind what) {
     return "";
 }
 
-// A key as user and host, with the host's IPv4 value when it is one: the order in which changes
-// are listed, and what tells consecutive addresses.
-struct key_parts {
-    std::string user;
-    std::string host;
-    std::optional<std::uint32_t> ipv4;
-
-    explicit key_parts(const std::string& key) {
-        const plain_text_detail::key_parts parts = plain_text_detail::split_key(key);
-        user = parts.user;
-        host = parts.host;
-        in_addr address{};
-        if (::inet_pton(AF_INET, host.c_str(), &address) == 1) {
-            ipv4 = ntohl(address.s_addr);
-        }
-    }
-    // By user, then addresses in numeric order, then names.
-    bool operator<(const key_parts& other) const {
-        return std::make_tuple(std::cref(user), !ipv4, ipv4.value_or(0), std::cref(host)) <
-               std::make_tuple(std::cref(other.user), !other.ipv4, other.ipv4.value_or(0),
-                               std::cref(other.host));
-    }
-};
-
-// Whether `b`'s host comes right after `a`'s: the next IPv4 address, or a host name whose one
-// differing number is one more ("bmc09.lab", "bmc10.lab").
-bool follows(const key_parts& a, const key_parts& b) {
-    if (a.user != b.user) {
-        return false;
-    }
-    if (a.ipv4 || b.ipv4) {
-        return a.ipv4 && b.ipv4 && *b.ipv4 == *a.ipv4 + 1;
-    }
-    const auto is_digit = [](char c) { return c >= '0' && c <= '9'; };
-    std::size_t start = static_cast<std::size_t>(
-        std::mismatch(a.host.begin(), a.host.end(), b.host.begin(), b.host.end()).first -
-        a.host.begin());
-    while (start > 0 && is_digit(a.host[start - 1])) {
-        --start;
-    }
-    const auto number_end = [&](const std::string& host) {
-        std::size_t end = start;
-        while (end < host.size() && is_digit(host[end])) {
-            ++end;
-        }
-        return end;
-    };
-    const std::size_t a_end = number_end(a.host);
-    const std::size_t b_end = number_end(b.host);
-    if (a_end == start || b_end == start || a_end - start > 18 || b_end - start > 18 ||
-        a.host.compare(a_end, std::string::npos, b.host, b_end, std::string::npos) != 0) {
-        return false;
-    }
-    return std::stoull(a.host.substr(start, a_end - start)) + 1 ==
-           std::stoull(b.host.substr(start, b_end - start));
-}
-
 // What a change says beyond its key: the same for every key of a folded line.
-std::string detail(const file_diff& diff, const key_change& change, bool reveal) {
+report_text detail(const file_diff& diff, const key_change& change, bool reveal) {
     const auto shown = [&](const key_side& side) {
-        return reveal ? " '" + side.value + "'" : std::string();
+        report_text value;
+        if (reveal) {
+            value << " '" << file_text{*side.value} << "'";
+        }
+        return value;
     };
+    report_text said;
     switch (change.what) {
         case key_change::kind::added:
-            return "added: " + described_source(diff.after, change.after->source) +
-                   shown(*change.after);
+            said << "added: " << described_source(diff.after, change.after->source)
+                 << shown(*change.after);
+            break;
         case key_change::kind::removed:
-            return "removed: was " + described_source(diff.before, change.before->source) +
-                   shown(*change.before);
+            said << "removed: was " << described_source(diff.before, change.before->source)
+                 << shown(*change.before);
+            break;
         case key_change::kind::changed:
-            return "password changed: " + described_source(diff.before, change.before->source) +
-                   shown(*change.before) + " -> " +
-                   described_source(diff.after, change.after->source) + shown(*change.after);
+            said << "password changed: " << described_source(diff.before, change.before->source)
+                 << shown(*change.before) << " -> "
+                 << described_source(diff.after, change.after->source) << shown(*change.after);
+            break;
         case key_change::kind::moved:
-            return "same password, now from " + described_source(diff.after, change.after->source) +
-                   ", was " + described_source(diff.before, change.before->source);
+            said << "same password, now from " << described_source(diff.after, change.after->source)
+                 << ", was " << described_source(diff.before, change.before->source);
+            break;
     }
-    return "";
+    return said;
+}
+
+bool same_text(const report_text& a, const report_text& b) {
+    return std::equal(a.pieces().begin(), a.pieces().end(), b.pieces().begin(), b.pieces().end(),
+                      [](const text_piece& x, const text_piece& y) {
+                          return x.from == y.from && x.text == y.text;
+                      });
 }
 
 // The changes of one kind, one line per run of a user's consecutive addresses (or numbered host
@@ -123,33 +78,33 @@ void write_kind(terminal_writer& line, const file_diff& diff, key_change::kind w
     std::vector<std::pair<key_parts, const key_change*>> keys;
     for (const key_change& change : diff.changes) {
         if (change.what == what) {
-            keys.emplace_back(key_parts(change.key), &change);
+            keys.emplace_back(key_parts(*change.key), &change);
         }
     }
     if (keys.empty()) {
         return;
     }
-    std::sort(keys.begin(), keys.end(),
-              [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
     line.end_line();
     line(std::string(heading_of(what)) + " (" + grouped(keys.size()) +
              (keys.size() == 1 ? " key)" : " keys)"),
          style::heading)
         .end_line();
     for (std::size_t first = 0; first < keys.size();) {
-        const std::string said = detail(diff, *keys[first].second, reveal);
+        const report_text said = detail(diff, *keys[first].second, reveal);
         std::size_t last = first;
         while (last + 1 < keys.size()) {
             if (!follows(keys[last].first, keys[last + 1].first) ||
-                detail(diff, *keys[last + 1].second, reveal) != said) {
+                !same_text(detail(diff, *keys[last + 1].second, reveal), said)) {
                 break;
             }
             ++last;
         }
-        line("  ")(keys[first].second->key);
+        line("  ").key(*keys[first].second->key);
         if (last > first) {
-            line(" \xe2\x80\xa6 ")(keys[last].second->key)(" (" + grouped(last - first + 1) +
-                                                           " keys)");
+            line(" \xe2\x80\xa6 ")
+                .key (*keys[last].second->key)(" (" + grouped(last - first + 1) + " keys)");
         }
         line(" ")(said).end_line();
         first = last + 1;
@@ -167,9 +122,26 @@ void write_result(terminal_writer& line, const char* side, const CorvexResult& r
     line.end_line();
 }
 
-boost::json::object side_json(const file_walk& walk, const key_side& side, bool reveal) {
-    return {{"value", shown_password(side.value, reveal)},
-            {"source", source_json(walk, side.source)}};
+void write_side(json_writer& json, const file_walk& walk, const key_side& side, bool reveal) {
+    json.begin_object(true);
+    json.key("value");
+    if (reveal) {
+        json.value(file_text{*side.value});
+    } else {
+        json.value(PASSWORD_MASK);
+    }
+    json.key("source");
+    write_source(json, walk, side.source);
+    json.end_object();
+}
+
+void write_file(json_writer& json, const file_walk& walk) {
+    json.begin_object();
+    json.key("file").value(file_text{walk.path});
+    json.key("result");
+    write_result(json, walk.result);
+    json.key("entries").value(std::uint64_t{walk.entries.size()});
+    json.end_object();
 }
 
 }  // namespace
@@ -177,7 +149,7 @@ boost::json::object side_json(const file_walk& walk, const key_side& side, bool 
 void write_human_diff(std::ostream& out, const file_diff& diff, const secret_mask& mask,
                       bool reveal, bool colour) {
     terminal_writer line(out, mask, colour);
-    line("credcheck --diff: " + diff.before.path + " -> " + diff.after.path).end_line();
+    line("credcheck --diff: ").file(diff.before.path)(" -> ").file(diff.after.path).end_line();
     line.end_line();
     line("Result", style::heading).end_line();
     if (diff.before.result.code == diff.after.result.code &&
@@ -205,37 +177,46 @@ void write_human_diff(std::ostream& out, const file_diff& diff, const secret_mas
     }
 }
 
-boost::json::value json_diff(const file_diff& diff, bool reveal) {
-    boost::json::object lists;
-    boost::json::object summary;
-    for (const key_change::kind what : KINDS) {
-        lists[kind_name(what)] = boost::json::array();
-        summary[kind_name(what)] = 0;
-    }
+void write_json_diff(std::ostream& out, const file_diff& diff, const secret_mask& mask,
+                     bool reveal) {
+    json_writer json(out, mask);
+    json.begin_object();
+    json.key("old");
+    write_file(json, diff.before);
+    json.key("new");
+    write_file(json, diff.after);
+    json.key("same_maps").value(!diff.maps_differ());
+    std::size_t counts[4] = {};
     for (const key_change& change : diff.changes) {
-        boost::json::object item{{"key", change.key}};
-        if (change.before) {
-            item["old"] = side_json(diff.before, *change.before, reveal);
-        }
-        if (change.after) {
-            item["new"] = side_json(diff.after, *change.after, reveal);
-        }
-        lists[kind_name(change.what)].as_array().push_back(std::move(item));
-        summary[kind_name(change.what)] = summary[kind_name(change.what)].as_int64() + 1;
+        ++counts[static_cast<std::size_t>(change.what)];
     }
-    boost::json::object report{
-        {"old", boost::json::object{{"file", diff.before.path},
-                                    {"result", result_json(diff.before.result)},
-                                    {"entries", diff.before.entries.size()}}},
-        {"new", boost::json::object{{"file", diff.after.path},
-                                    {"result", result_json(diff.after.result)},
-                                    {"entries", diff.after.entries.size()}}},
-        {"same_maps", !diff.maps_differ()},
-        {"summary", std::move(summary)}};
+    json.key("summary").begin_object();
     for (const key_change::kind what : KINDS) {
-        report[kind_name(what)] = std::move(lists[kind_name(what)]);
+        json.key(kind_name(what)).value(std::uint64_t{counts[static_cast<std::size_t>(what)]});
     }
-    return report;
+    json.end_object();
+    for (const key_change::kind what : KINDS) {
+        json.key(kind_name(what)).begin_array();
+        for (const key_change& change : diff.changes) {
+            if (change.what != what) {
+                continue;
+            }
+            json.begin_object(true);
+            json.key("key").value(key_text{*change.key});
+            if (change.before) {
+                json.key("old");
+                write_side(json, diff.before, *change.before, reveal);
+            }
+            if (change.after) {
+                json.key("new");
+                write_side(json, diff.after, *change.after, reveal);
+            }
+            json.end_object();
+        }
+        json.end_array();
+    }
+    json.end_object();
+    json.finish();
 }
 
 }  // namespace credcheck

@@ -4,8 +4,6 @@
 
 #include <ostream>
 
-#include <boost/json/value.hpp>
-
 #include "Diff.h"
 #include "SecretMask.h"
 
@@ -19,8 +17,10 @@ namespace credcheck {
 void write_human_diff(std::ostream& out, const file_diff& diff, const secret_mask& mask,
                       bool reveal, bool colour);
 
-/// `diff` as one JSON object: "old" and "new" (file and result), "summary", and the arrays
-/// "added", "removed", "changed" and "moved", which list every key.
-boost::json::value json_diff(const file_diff& diff, bool reveal);
+/// Writes `diff` as one JSON object: "old" and "new" (file, result and number of keys),
+/// "same_maps", "summary", and the arrays "added", "removed", "changed" and "moved", which list
+/// every key with its side or sides. Passwords are shown only with `reveal`.
+void write_json_diff(std::ostream& out, const file_diff& diff, const secret_mask& mask,
+                     bool reveal);
 
 }  // namespace credcheck

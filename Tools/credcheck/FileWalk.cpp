@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <unordered_map>
 #include <utility>
@@ -12,7 +13,7 @@ namespace credcheck {
 
 namespace {
 
-using plain_text_detail::output_map;
+namespace detail = plain_text_detail;
 
 // Installs a sink for its lifetime and puts the previous one back afterwards.
 class scoped_sink {
@@ -43,15 +44,15 @@ std::string file_type_name(mode_t mode) {
     }
 }
 
-std::string refusal_reason(const plain_text_detail::RegularFile& file) {
+std::string refusal_reason(const detail::RegularFile& file) {
     switch (file.failure()) {
-        case plain_text_detail::open_failure::system_error:
+        case detail::open_failure::system_error:
             return std::strerror(file.error());
-        case plain_text_detail::open_failure::not_regular:
+        case detail::open_failure::not_regular:
             return "not a regular file: it is " + file_type_name(file.status().st_mode);
-        case plain_text_detail::open_failure::replaced:
+        case detail::open_failure::replaced:
             return "the file was replaced while it was being opened";
-        case plain_text_detail::open_failure::none:
+        case detail::open_failure::none:
             break;
     }
     return "cannot be opened";
@@ -77,40 +78,47 @@ const char* kind_name(const boost::json::value& value) {
     return "a value";
 }
 
+// "<where> is <kind>, expected <wanted>".
+report_text wrong_kind(report_text where, const boost::json::value& value, const char* wanted) {
+    where << " is " << kind_name(value) << ", expected " << wanted;
+    return where;
+}
+
 // Why `found`, the value of a member that bound nothing, is not what the member needs.
-std::string member_problem(member_id member, const boost::json::value& found) {
-    const std::string& pointer = plain_text_detail::member_pointer(member);
-    const plain_text_detail::member_kind kind = plain_text_detail::facts_of(member).kind;
-    const bool is_password = kind == plain_text_detail::member_kind::password;
-    const bool is_map = kind == plain_text_detail::member_kind::credentials;
-    const char* expected = is_password ? "a string"
-                           : is_map    ? "an object whose every member is a string"
-                                       : "an array of strings";
-    const auto wrong = [&](const std::string& where, const boost::json::value& value,
-                           const char* wanted) {
-        return where + " is " + kind_name(value) + ", expected " + wanted;
-    };
-    if (const boost::json::array* list = found.if_array();
-        list != nullptr && !is_password && !is_map) {
-        for (std::size_t i = 0; i < list->size(); ++i) {
-            if (!(*list)[i].is_string()) {
-                return wrong(pointer + "/" + std::to_string(i), (*list)[i], "a string") +
-                       " (the whole list is ignored)";
+report_text member_problem(member_id member, const boost::json::value& found) {
+    const std::string& pointer = detail::member_pointer(member);
+    switch (detail::facts_of(member).kind) {
+        case detail::member_kind::password:
+            return wrong_kind(report_text(pointer), found, "a string");
+        case detail::member_kind::credentials:
+            if (const boost::json::object* object = found.if_object()) {
+                for (const auto& credential : *object) {
+                    if (!credential.value().is_string()) {
+                        std::string alias(credential.key());
+                        std::string escaped;
+                        json_pointer_append(escaped, alias);
+                        report_text where(pointer);
+                        where << file_text{escaped};
+                        return wrong_kind(where, credential.value(), "a string")
+                               << " (every credential is ignored)";
+                    }
+                }
             }
-        }
-    } else if (const boost::json::object* object = found.if_object(); object != nullptr && is_map) {
-        for (const auto& member_value : *object) {
-            if (!member_value.value().is_string()) {
-                std::string where = pointer;
-                json_pointer_append(where, std::string(member_value.key()));
-                return wrong(where, member_value.value(), "a string") +
-                       " (every credential is ignored)";
+            return wrong_kind(report_text(pointer), found,
+                              "an object whose every member is a string");
+        case detail::member_kind::list:
+            if (const boost::json::array* list = found.if_array()) {
+                for (std::size_t i = 0; i < list->size(); ++i) {
+                    if (!(*list)[i].is_string()) {
+                        return wrong_kind(report_text(pointer + "/" + std::to_string(i)),
+                                          (*list)[i], "a string")
+                               << " (the whole list is ignored)";
+                    }
+                }
             }
-        }
-    } else {
-        return wrong(pointer, found, expected);
+            return wrong_kind(report_text(pointer), found, "an array of strings");
     }
-    return pointer + " could not be bound";
+    return report_text(pointer + " could not be bound");
 }
 
 // Where the text stopped parsing, in plain words.
@@ -150,49 +158,23 @@ document_problem locate(std::string_view text, const boost::system::error_code& 
         }));
     return document_problem{
         parse_problem(text, error, offset),
-        static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n')) + 1,
-        characters + 1};
+        {static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n')) + 1,
+         characters + 1}};
 }
 
-// Every password the document holds: the password part of each credential text, and the two
-// passwords, whether or not their members bind.
-std::vector<std::string> document_secrets(const boost::json::value& document) {
-    std::vector<std::string> secrets;
-    const boost::json::object* root = document.if_object();
-    if (root == nullptr) {
-        return secrets;
-    }
-    if (const boost::json::value* credentials = root->if_contains(KEY_CONNECTION_CREDENTIALS)) {
-        if (const boost::json::object* object = credentials->if_object()) {
-            for (const auto& member : *object) {
-                if (const boost::json::string* text = member.value().if_string()) {
-                    const auto parts = plain_text_detail::split_credential(*text);
-                    if (!parts.password.empty()) {
-                        secrets.emplace_back(parts.password);
-                    }
-                }
-            }
-        }
-    }
-    for (const plain_text_detail::member_facts& member : plain_text_detail::MEMBER_FACTS) {
-        if (member.kind != plain_text_detail::member_kind::password) {
-            continue;
-        }
-        if (const boost::json::value* value = root->if_contains(member.key)) {
-            if (const boost::json::string* text = value->if_string(); text && !text->empty()) {
-                secrets.emplace_back(*text);
-            }
-        }
-    }
-    return secrets;
-}
+// What the walk said of the keys it asked for twice, while it walks.
+struct shadow_state {
+    std::size_t dropped = 0;
+    std::size_t different = 0;
+    std::vector<entry_source> first_dropped;
+};
 
 // Keeps what the walk tells it in a file_walk.
-class recorder final : public plain_text_detail::walk_observer {
+class recorder final : public detail::walk_observer {
 public:
     explicit recorder(file_walk& walk) : walk_(walk) {}
 
-    void file_refused(const plain_text_detail::RegularFile& file) override {
+    void file_refused(const detail::RegularFile& file) override {
         walk_.refusal = file_refusal{refusal_reason(file)};
     }
     void file_opened(const struct stat& status) override {
@@ -202,11 +184,13 @@ public:
     void document_failed(std::string_view text, const boost::system::error_code& error,
                          std::size_t offset) override {
         walk_.document_error = locate(text, error, offset);
+        // What stands before the error may hold passwords the report must not show.
+        walk_.index = index_document(text);
     }
-    void document_parsed(std::string_view, const boost::json::value& document) override {
+    void document_parsed(std::string_view text, const boost::json::value& document) override {
         walk_.document_parsed = true;
         walk_.document_kind = kind_name(document);
-        walk_.secrets = document_secrets(document);
+        walk_.index = index_document(text);
     }
     void member_bound(member_id member, std::size_t items) override {
         outcome(member) = {member_outcome::state::bound, items, {}};
@@ -215,7 +199,7 @@ public:
                        const std::exception& failure) override {
         // The binding makes an empty field of a member it ran out of memory on; a report that
         // went on from there would say the file hands out less than it does.
-        if (plain_text_detail::is_out_of_memory(failure)) {
+        if (detail::is_out_of_memory(failure)) {
             throw std::bad_alloc();
         }
         if (found == nullptr) {
@@ -225,40 +209,64 @@ public:
         }
     }
     void record_bound(const plain_text_info& record) override {
-        walk_.record = record;
         walk_.expanded.assign(record.target_systems.size(), 0);
     }
-    void alias_unknown(entry_source source, std::string_view alias) override {
-        walk_.unknown_aliases.push_back({source, std::string(alias)});
+    void alias_unknown(entry_source source, std::string_view) override {
+        walk_.unknown_aliases.push_back(source);
     }
-    void scope_rejected(entry_source source, std::string_view scope) override {
-        walk_.rejected_scopes.push_back({source, std::string(scope)});
+    void scope_rejected(entry_source source, std::string_view) override {
+        walk_.rejected_scopes.push_back(source);
     }
     void scope_expanded(entry_source source, std::size_t addresses) override {
         walk_.expanded.at(source.index) = addresses;
     }
     void key_added(entry_source source, output_map::const_iterator entry) override {
-        origins_.emplace(&entry->first, source);
+        walk_.entries.push_back({&entry->first, &entry->second, source});
     }
     void key_present(entry_source source, output_map::const_iterator held,
                      std::string_view dropped) override {
-        dropped_[held->first].push_back({source, std::string(dropped)});
+        shadow_state& shadow = shadows_[&held->first];
+        ++shadow.dropped;
+        if (dropped != held->second) {
+            ++shadow.different;
+        }
+        if (shadow.first_dropped.size() < DROPPED_SOURCES_KEPT) {
+            shadow.first_dropped.push_back(source);
+        }
     }
+    void walk_done(plain_text_info& record) override { walk_.record = std::move(record); }
 
-    // Moves the filled map into the walk, each entry with its source, and lists the keys
-    // asked for more than once.
+    // Takes the filled map over, puts the entries in key order and lists the keys asked for
+    // more than once. The map's nodes stay where they are, and so do the entries' keys.
     void finish(output_map& out) {
-        for (auto& [key, dropped] : dropped_) {
-            const auto held = out.find(key);
-            walk_.shadowed.push_back(
-                {key, origins_.at(&held->first), held->second, std::move(dropped)});
+        walk_.map = std::move(out);
+        // The entries came in the order the walk added them; the map has them in key order.
+        // Sorted by the address of their key, each is found again from the map's node without
+        // comparing a single string; the sources are taken in key order, then written back.
+        std::vector<handed_entry>& entries = walk_.entries;
+        const auto by_node = [](const handed_entry& a, const handed_entry& b) {
+            return std::less<const std::string*>()(a.key, b.key);
+        };
+        std::sort(entries.begin(), entries.end(), by_node);
+        std::vector<handed_entry> ordered;
+        ordered.reserve(entries.size());
+        for (const auto& [key, value] : walk_.map) {
+            const handed_entry wanted{&key, nullptr, {}};
+            ordered.push_back(
+                {&key, &value,
+                 std::lower_bound(entries.begin(), entries.end(), wanted, by_node)->source});
         }
-        walk_.entries.reserve(out.size());
-        while (!out.empty()) {
-            auto node = out.extract(out.begin());
-            const entry_source source = origins_.at(&node.key());
-            walk_.entries.push_back({std::move(node.key()), std::move(node.mapped()), source});
+        entries.swap(ordered);
+        walk_.shadowed.reserve(shadows_.size());
+        for (auto& [key, shadow] : shadows_) {
+            const handed_entry* entry = find_entry(walk_, *key);
+            walk_.shadowed.push_back({static_cast<std::size_t>(entry - walk_.entries.data()),
+                                      shadow.dropped, shadow.different,
+                                      std::move(shadow.first_dropped)});
         }
+        shadows_.clear();
+        std::sort(walk_.shadowed.begin(), walk_.shadowed.end(),
+                  [](const shadowed_key& a, const shadowed_key& b) { return a.entry < b.entry; });
     }
 
 private:
@@ -267,10 +275,12 @@ private:
     }
 
     file_walk& walk_;
-    // Where each key the walk added came from, by the address of the key in the map.
-    std::unordered_map<const std::string*, entry_source> origins_;
-    std::map<std::string, std::vector<dropped_value>> dropped_;
+    std::unordered_map<const std::string*, shadow_state> shadows_;
 };
+
+const std::vector<std::string>* list_of(const file_walk& walk, entry_source source) {
+    return detail::member_list(walk.record, source.member);
+}
 
 }  // namespace
 
@@ -282,41 +292,58 @@ file_walk walk_file(const std::string& path) {
     {
         const scoped_sink capture(
             [&walk](const Kelvor::LogRecord& record) { walk.records.push_back(record); });
-        walk.result = plain_text_detail::parse_credential_file(path, out, &observer);
+        walk.result = detail::parse_credential_file(path, out, &observer);
     }
     observer.finish(out);
     return walk;
 }
 
+std::string_view source_entry(const file_walk& walk, entry_source source) {
+    const std::vector<std::string>* list = list_of(walk, source);
+    return list != nullptr && source.index < list->size() ? std::string_view((*list)[source.index])
+                                                          : std::string_view();
+}
+
+std::string_view source_alias(const file_walk& walk, entry_source source) {
+    const std::string_view entry = source_entry(walk, source);
+    return source.member == member_id::target_systems ? detail::split_target_entry(entry).alias
+                                                      : entry;
+}
+
+std::string_view source_password(const file_walk& walk, entry_source source) {
+    if (source.member == member_id::privpassword) {
+        return walk.record.privpassword;
+    }
+    if (source.member == member_id::newpassword) {
+        return walk.record.newpassword;
+    }
+    const auto& credentials = walk.record.connection_credentials;
+    const auto credential = credentials.find(std::string(source_alias(walk, source)));
+    return credential == credentials.end() ? std::string_view()
+                                           : detail::split_credential(credential->second).password;
+}
+
 std::string source_name(entry_source source) {
-    const char* member = plain_text_detail::member_key(source.member);
-    if (plain_text_detail::is_password_member(source.member)) {
+    const char* member = detail::member_key(source.member);
+    if (detail::is_password_member(source.member)) {
         return member;
     }
     return std::string(member) + "[" + std::to_string(source.index) + "]";
 }
 
-std::string described_source(const file_walk& walk, entry_source source) {
-    std::string text = source_name(source);
-    if (!plain_text_detail::is_password_member(source.member)) {
-        text += " " + quoted(source_entry(walk, source));
+text_position source_position(const file_walk& walk, entry_source source) {
+    if (detail::is_password_member(source.member)) {
+        const member_occurrence* member = walk.index.bound_member(source.member);
+        return member != nullptr ? member->value_at : text_position{};
     }
-    return text;
+    return walk.index.element_at(source.member, source.index);
 }
 
-std::string source_entry(const file_walk& walk, entry_source source) {
-    const std::vector<std::string>* list =
-        plain_text_detail::member_list(walk.record, source.member);
-    return list != nullptr && source.index < list->size() ? (*list)[source.index] : std::string();
-}
-
-std::string quoted(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() + 2);
-    out += '\'';
-    out += text;
-    out += '\'';
-    return out;
+const handed_entry* find_entry(const file_walk& walk, std::string_view key) {
+    const auto found = std::lower_bound(
+        walk.entries.begin(), walk.entries.end(), key,
+        [](const handed_entry& entry, std::string_view wanted) { return *entry.key < wanted; });
+    return found != walk.entries.end() && *found->key == key ? &*found : nullptr;
 }
 
 }  // namespace credcheck

@@ -4,12 +4,16 @@
 // credcheck does not work out by itself what PlainTextParser::parse would make of a file: it runs
 // the parser's own walk with an observer, on one reading of the file, and keeps what the walk
 // told it. Everything credcheck reports comes from here.
+//
+// What it keeps is in proportion to what parse itself holds: the map the walk filled, the record
+// it went over, and per key the entry that asked for it first. Of the entries that asked for a
+// key already held it keeps a count and the first few, however many there are; an entry's text,
+// user name or password is never copied, since the record and the map hold them.
 
 #include <sys/types.h>
 
 #include <array>
 #include <cstddef>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,11 +23,15 @@
 #include <PlainTextFileParser/JsonBinding.h>
 #include <PlainTextFileParser/detail/CredentialWalk.h>
 
+#include "DocumentIndex.h"
+#include "ReportText.h"
+
 namespace credcheck {
 
 using plain_text_detail::entry_source;
 using plain_text_detail::MEMBER_COUNT;
 using plain_text_detail::member_id;
+using plain_text_detail::output_map;
 
 /// Why the file could not be opened: strerror's text, or what the path names instead of a
 /// regular file ("a directory").
@@ -42,9 +50,7 @@ struct file_facts {
 struct document_problem {
     /// In plain words, e.g. "syntax error", "the file is empty".
     std::string message;
-    /// 1-based line and column (in characters) of the place.
-    std::size_t line = 0;
-    std::size_t column = 0;
+    text_position at;
 };
 
 /// How one member of the document bound.
@@ -59,46 +65,42 @@ struct member_outcome {
     /// Items bound: credentials, list entries, or 1 for a password that is set.
     std::size_t items = 0;
     /// For an unusable member, what is wrong, e.g. "/target_systems is a number, expected an
-    /// array of strings". Built from the document; it may quote member names of the file.
-    std::string problem;
+    /// array of strings". It may quote member names of the file.
+    report_text problem;
 };
 
 /// An entry of the map the walk filled, and the entry of the document that asked for it first.
+/// `key` and `value` point into file_walk::map.
 struct handed_entry {
-    std::string key;
-    std::string value;
+    const std::string* key;
+    const std::string* value;
     entry_source source;
 };
 
-/// A source that asked for a key already held: its value was dropped.
-struct dropped_value {
-    entry_source source;
-    std::string value;
-};
+/// How many first sources of the entries that asked for a key already held are kept.
+inline constexpr std::size_t DROPPED_SOURCES_KEPT = 3;
 
-/// A key that more than one source asked for.
+/// A key that more than one entry asked for: the first kept its value, the others' were dropped.
 struct shadowed_key {
-    std::string key;
-    /// The source whose value the map kept, and its value.
-    entry_source kept;
-    std::string kept_value;
-    std::vector<dropped_value> dropped;
+    /// Index into file_walk::entries of the key and the source whose value the map kept.
+    std::size_t entry = 0;
+    /// Entries that asked for the key after it was held.
+    std::size_t dropped = 0;
+    /// How many of them would have stored another password.
+    std::size_t different = 0;
+    /// The first of them, at most DROPPED_SOURCES_KEPT.
+    std::vector<entry_source> first_dropped;
 };
 
-/// A list entry skipped because its alias has no credential.
-struct unknown_alias {
-    entry_source source;
-    std::string alias;
-};
-
-/// A target skipped because spread_scope_ip refused its host scope.
-struct rejected_scope {
-    entry_source source;
-    std::string scope;
-};
-
-/// Everything one walk over a credential file did.
+/// Everything one walk over a credential file did. Its entries point into its own map, so it is
+/// moved, never copied.
 struct file_walk {
+    file_walk() = default;
+    file_walk(file_walk&&) = default;
+    file_walk& operator=(file_walk&&) = default;
+    file_walk(const file_walk&) = delete;
+    file_walk& operator=(const file_walk&) = delete;
+
     std::string path;
     CorvexResult result{0};
 
@@ -109,17 +111,21 @@ struct file_walk {
     /// When the document parsed: the kind of its top-level value ("an object", "an array", ...).
     std::string document_kind;
     std::array<member_outcome, MEMBER_COUNT> members{};
+    /// Where everything of the document stands, what it gives twice, and all its passwords.
+    document_index index;
 
-    /// The record the walk went over: the three lists give each source its entry text.
+    /// The record the walk went over: the lists give each source its entry text, the
+    /// credentials each alias its user and password.
     plain_text_info record;
-    /// Every password the document holds, whether or not it was handed out.
-    std::vector<std::string> secrets;
-
-    /// The map the walk filled, in key order, each entry with its source.
+    /// The map the walk filled, and each of its entries with its source, in key order.
+    output_map map;
     std::vector<handed_entry> entries;
+    /// Keys asked for more than once, in key order.
     std::vector<shadowed_key> shadowed;
-    std::vector<unknown_alias> unknown_aliases;
-    std::vector<rejected_scope> rejected_scopes;
+    /// Entries skipped because their alias has no credential, in walk order.
+    std::vector<entry_source> unknown_aliases;
+    /// Targets skipped because spread_scope_ip refused their host scope, in walk order.
+    std::vector<entry_source> rejected_scopes;
     /// Addresses each target entry expanded to, by index; 0 for skipped ones.
     std::vector<std::size_t> expanded;
     /// Every log record the walk wrote, of every level, in order.
@@ -128,20 +134,28 @@ struct file_walk {
 
 /// Runs the parser's walk over the file at `path` into an empty map, capturing its log records
 /// through the process-wide log sink (the previous sink is back in place when this returns).
-/// Throws std::bad_alloc.
+/// Throws std::bad_alloc, also when memory runs out while a member binds (where parse itself
+/// would go on with an empty member).
 file_walk walk_file(const std::string& path);
 
-/// The text of the document entry that `source` names: the list element, or the password
-/// member's name. Empty when the index is out of range.
-std::string source_entry(const file_walk& walk, entry_source source);
+/// The text of the document entry that `source` names: the list element. Empty for the two
+/// passwords, and when the index is out of range.
+std::string_view source_entry(const file_walk& walk, entry_source source);
+
+/// The alias that `source` names: the alias part of a target entry, or a KMS or BMC entry
+/// whole. Empty for the two passwords.
+std::string_view source_alias(const file_walk& walk, entry_source source);
+
+/// The password that `source` would store: its credential's, or a password member's value.
+std::string_view source_password(const file_walk& walk, entry_source source);
 
 /// `source` as "target_systems[3]", or "privpassword" for the two passwords.
 std::string source_name(entry_source source);
 
-/// `source` with its entry: "target_systems[3] 'ops@10.0.0.0/30'", or "privpassword".
-std::string described_source(const file_walk& walk, entry_source source);
+/// Where the document gives `source`: the list element, or the password member's value.
+text_position source_position(const file_walk& walk, entry_source source);
 
-/// `text` in single quotes, as reports quote a name or an entry of the file.
-std::string quoted(std::string_view text);
+/// The entry of `walk.entries` whose key is `key`, or null.
+const handed_entry* find_entry(const file_walk& walk, std::string_view key);
 
 }  // namespace credcheck

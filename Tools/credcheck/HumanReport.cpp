@@ -4,16 +4,34 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
+#include "KeyOrder.h"
 #include "TerminalWriter.h"
 
 namespace credcheck {
 
 namespace {
 
+namespace detail = plain_text_detail;
+
 std::string count_of(std::size_t count, const char* one, const char* many) {
     return grouped(count) + " " + (count == 1 ? one : many);
+}
+
+bool same_source(entry_source a, entry_source b) {
+    return a.member == b.member && a.index == b.index;
+}
+
+// `source` as "target_systems[3] 'ops@10.0.0.0/30'", or "privpassword".
+terminal_writer& write_source(terminal_writer& line, const file_walk& walk, entry_source source,
+                              style look = style::plain) {
+    line(source_name(source), look);
+    if (!detail::is_password_member(source.member)) {
+        line(" '", look).file(source_entry(walk, source), look)("'", look);
+    }
+    return line;
 }
 
 void heading(terminal_writer& line, const std::string& title, std::size_t count) {
@@ -22,6 +40,63 @@ void heading(terminal_writer& line, const std::string& title, std::size_t count)
 
 void none(terminal_writer& line) {
     line("  ")("(none)", style::dim).end_line();
+}
+
+// The columns that the keys of a run take: "u@10.0.0.1", or "u@10.0.0.1 … u@10.0.0.6 (6 keys)".
+std::size_t keys_width(std::string_view first, std::string_view last, std::size_t count) {
+    std::size_t width = terminal_writer::width_of(first);
+    if (count > 1) {
+        width += 3 + terminal_writer::width_of(last) + 2 + grouped(count).size() + 6;
+    }
+    return width;
+}
+
+// A run of keys that one line shows: [first, last] of an ordered list, and the columns its keys
+// take.
+struct key_run {
+    std::size_t first;
+    std::size_t last;
+    std::size_t width = 0;
+};
+
+// Runs of `items` (in reading order) whose keys follow one another and that `together` says
+// belong on one line; every key alone with `all_keys`.
+template <class Item, class KeyOf, class Together>
+std::vector<key_run> runs_of(const std::vector<Item>& items, bool all_keys, KeyOf key_of,
+                             Together together) {
+    std::vector<key_run> runs;
+    const auto close = [&] {
+        key_run& run = runs.back();
+        run.width =
+            keys_width(key_of(items[run.first]), key_of(items[run.last]), run.last - run.first + 1);
+    };
+    std::optional<key_parts> previous;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        key_parts current(key_of(items[i]));
+        if (!all_keys && previous && follows(*previous, current) &&
+            together(items[i - 1], items[i])) {
+            runs.back().last = i;
+        } else {
+            if (!runs.empty()) {
+                close();
+            }
+            runs.push_back({i, i});
+        }
+        previous = current;
+    }
+    if (!runs.empty()) {
+        close();
+    }
+    return runs;
+}
+
+// The keys of a run: "u@10.0.0.1", or "u@10.0.0.1 … u@10.0.0.6 (6 keys)".
+void write_keys(terminal_writer& line, std::string_view first, std::string_view last,
+                std::size_t count) {
+    line.key(first);
+    if (count > 1) {
+        line(" \xe2\x80\xa6 ").key(last)(" (" + grouped(count) + " keys)");
+    }
 }
 
 void write_result(terminal_writer& line, const report& r) {
@@ -64,24 +139,82 @@ void write_warnings(terminal_writer& line, const report& r) {
 void write_entries(terminal_writer& line, const report& r,
                    const std::vector<const handed_entry*>& entries) {
     line.end_line();
-    heading(line, r.host ? "Entries for " + *r.host : std::string("Entries"), entries.size());
+    if (r.host) {
+        line("Entries for ", style::heading).file(*r.host, style::heading);
+        line(" (" + grouped(entries.size()) + ")", style::heading).end_line();
+    } else {
+        heading(line, "Entries", entries.size());
+    }
     if (entries.empty()) {
         none(line);
         return;
     }
+    std::vector<const handed_entry*> ordered = entries;
+    const auto key_of = [](const handed_entry* entry) -> std::string_view { return *entry->key; };
+    order_for_reading(ordered, key_of);
+    const std::vector<key_run> runs =
+        runs_of(ordered, r.all_keys, key_of, [](const handed_entry* a, const handed_entry* b) {
+            return same_source(a->source, b->source);
+        });
     std::size_t column = 0;
-    for (const handed_entry* entry : entries) {
-        const std::size_t width = terminal_writer::width_of(entry->key);
-        if (width <= KEY_COLUMN_LIMIT) {
-            column = std::max(column, width);
+    for (const key_run& run : runs) {
+        if (run.width <= KEY_COLUMN_LIMIT) {
+            column = std::max(column, run.width);
         }
     }
-    for (const handed_entry* entry : entries) {
-        line("  ")(entry->key)
-            .pad_to(column + 4, 2)(shown_password(entry->value, r.reveal))("  ")(
-                described_source(r.walk, entry->source), style::dim)
-            .end_line();
+    for (const key_run& run : runs) {
+        const handed_entry& first = *ordered[run.first];
+        line("  ");
+        write_keys(line, *first.key, *ordered[run.last]->key, run.last - run.first + 1);
+        line.pad_to(column + 4, 2);
+        if (r.reveal) {
+            line.file(*first.value);
+        } else {
+            line(PASSWORD_MASK);
+        }
+        line("  ");
+        write_source(line, r.walk, first.source, style::dim).end_line();
     }
+}
+
+// Keys whose host differs from --host only in letter case: the tools would not find them.
+void write_case_variants(terminal_writer& line, const report& r) {
+    const std::vector<const handed_entry*> variants = case_variants(r);
+    if (variants.empty()) {
+        return;
+    }
+    line("  note: ", style::warning)(count_of(variants.size(), "key", "keys") +
+                                     " differ only in letter case, and the tools, which look "
+                                     "keys up byte for byte, would not find them for ")
+        .file (*r.host)(": ")
+        .key(*variants.front()->key);
+    if (variants.size() > 1) {
+        line(", \xe2\x80\xa6");
+    }
+    line.end_line();
+}
+
+// One dropped entry of a shadowed key, and whether its password differs from the kept one.
+void write_dropped(terminal_writer& line, const report& r, entry_source source,
+                   std::string_view kept_value) {
+    const std::string_view value = source_password(r.walk, source);
+    write_source(line.pad_to(4)("dropped "), r.walk, source);
+    if (r.reveal) {
+        line(" '").file(value)("'");
+    }
+    if (value == kept_value) {
+        line(" (the same password)");
+    } else {
+        line(" (a different password)", style::warning);
+    }
+    line.end_line();
+}
+
+bool same_shadow(const shadowed_key& a, const shadowed_key& b, const file_walk& walk) {
+    return same_source(walk.entries[a.entry].source, walk.entries[b.entry].source) &&
+           a.dropped == b.dropped && a.different == b.different &&
+           std::equal(a.first_dropped.begin(), a.first_dropped.end(), b.first_dropped.begin(),
+                      b.first_dropped.end(), same_source);
 }
 
 void write_shadowed(terminal_writer& line, const report& r) {
@@ -91,23 +224,38 @@ void write_shadowed(terminal_writer& line, const report& r) {
     }
     line.end_line();
     heading(line, "Shadowed keys", walk.shadowed.size());
+    std::vector<const shadowed_key*> ordered;
+    ordered.reserve(walk.shadowed.size());
     for (const shadowed_key& key : walk.shadowed) {
-        line("  ")(key.key)(": kept ")(described_source(walk, key.kept));
+        ordered.push_back(&key);
+    }
+    const auto key_of = [&](const shadowed_key* key) -> std::string_view {
+        return *walk.entries[key->entry].key;
+    };
+    order_for_reading(ordered, key_of);
+    const auto runs = runs_of(
+        ordered, r.all_keys, key_of,
+        [&](const shadowed_key* a, const shadowed_key* b) { return same_shadow(*a, *b, walk); });
+    for (const key_run& run : runs) {
+        const shadowed_key& key = *ordered[run.first];
+        const handed_entry& kept = walk.entries[key.entry];
+        line("  ");
+        write_keys(line, *kept.key, key_of(ordered[run.last]), run.last - run.first + 1);
+        write_source(line(": kept "), walk, kept.source);
         if (r.reveal) {
-            line(" " + quoted(key.kept_value));
+            line(" '").file (*kept.value)("'");
         }
         line.end_line();
-        for (const dropped_value& dropped : key.dropped) {
-            line.pad_to(4)("dropped ")(described_source(walk, dropped.source));
-            if (r.reveal) {
-                line(" " + quoted(dropped.value));
-            }
-            if (dropped.value == key.kept_value) {
-                line(" (the same password)");
-            } else {
-                line(" (a different password)", style::warning);
-            }
-            line.end_line();
+        for (const entry_source& dropped : key.first_dropped) {
+            write_dropped(line, r, dropped, *kept.value);
+        }
+        if (key.dropped > key.first_dropped.size()) {
+            line.pad_to(4)(
+                    "and " +
+                    count_of(key.dropped - key.first_dropped.size(), "more entry", "more entries") +
+                    (run.last > run.first ? " for each key" : "") + " (" + grouped(key.different) +
+                    " of all " + grouped(key.dropped) + " with a different password)")
+                .end_line();
         }
     }
 }
@@ -120,7 +268,8 @@ void write_records(terminal_writer& line, const report& r) {
     }
     for (const Kelvor::LogRecord& record : r.records) {
         line("  [" + std::to_string(record.level) + "] " + record.file + ":" +
-             std::to_string(record.line) + "  " + record.text)
+             std::to_string(record.line) + "  ")
+            .file(record.text)
             .end_line();
     }
 }
@@ -133,19 +282,18 @@ std::string member_state(const member_outcome& member, member_id id) {
         case state::absent:
             return "absent (optional: hands out nothing)";
         case state::unusable:
-            return member.problem;
         case state::bound:
             break;
     }
     if (member.items == 0) {
         return "empty (hands out nothing)";
     }
-    switch (plain_text_detail::facts_of(id).kind) {
-        case plain_text_detail::member_kind::password:
+    switch (detail::facts_of(id).kind) {
+        case detail::member_kind::password:
             return "set";
-        case plain_text_detail::member_kind::credentials:
+        case detail::member_kind::credentials:
             return count_of(member.items, "credential", "credentials");
-        case plain_text_detail::member_kind::list:
+        case detail::member_kind::list:
             break;
     }
     if (id == member_id::target_systems) {
@@ -158,8 +306,8 @@ void write_members(terminal_writer& line, const file_walk& walk) {
     if (walk.document_error) {
         const document_problem& problem = *walk.document_error;
         line("  document: ")("does not parse", style::bad)(
-            ": " + problem.message + " at line " + std::to_string(problem.line) + ", column " +
-            std::to_string(problem.column))
+            ": " + problem.message + " at line " + std::to_string(problem.at.line) + ", column " +
+            std::to_string(problem.at.column))
             .end_line();
     } else if (walk.document_kind != "an object") {
         line("  document: ")(
@@ -172,23 +320,31 @@ void write_members(terminal_writer& line, const file_walk& walk) {
     for (std::size_t i = 0; i < MEMBER_COUNT; ++i) {
         const auto id = static_cast<member_id>(i);
         const member_outcome& member = walk.members[i];
-        line("  " + std::string(plain_text_detail::member_key(id)) + ": ");
-        line(member_state(member, id),
-             member.how == member_outcome::state::unusable ? style::bad : style::plain)
-            .end_line();
+        line("  " + std::string(detail::member_key(id)) + ": ");
+        if (member.how == member_outcome::state::unusable) {
+            line(member.problem, style::bad);
+        } else {
+            line(member_state(member, id));
+        }
+        line.end_line();
     }
 }
 
 void write_skipped(terminal_writer& line, const file_walk& walk) {
-    for (const unknown_alias& unknown : walk.unknown_aliases) {
-        const std::string entry = source_entry(walk, unknown.source);
-        line("  " + described_source(walk, unknown.source) + ": no credential under ");
-        line(entry == unknown.alias ? "that alias" : "the alias " + quoted(unknown.alias));
+    for (const entry_source& unknown : walk.unknown_aliases) {
+        const std::string_view alias = source_alias(walk, unknown);
+        write_source(line("  "), walk, unknown)(": no credential under ");
+        if (source_entry(walk, unknown) == alias) {
+            line("that alias");
+        } else {
+            line("the alias ")(quoted(alias));
+        }
         line("; skipped").end_line();
     }
-    for (const rejected_scope& rejected : walk.rejected_scopes) {
-        line("  " + described_source(walk, rejected.source) + ": host scope " +
-             quoted(rejected.scope) + " refused by spread_scope_ip; skipped and logged")
+    for (const entry_source& rejected : walk.rejected_scopes) {
+        write_source(line("  "), walk, rejected)(": host scope ")(
+            quoted(detail::split_target_entry(source_entry(walk, rejected)).scope))(
+            " refused by spread_scope_ip; skipped and logged")
             .end_line();
     }
 }
@@ -216,16 +372,16 @@ void write_targets(terminal_writer& line, const file_walk& walk) {
     for (std::size_t i = 0; i < targets.size(); ++i) {
         outcome[i] = count_of(walk.expanded[i], "address", "addresses");
     }
-    for (const unknown_alias& unknown : walk.unknown_aliases) {
-        if (unknown.source.member == member_id::target_systems) {
-            outcome[unknown.source.index] = "unknown alias";
+    for (const entry_source& unknown : walk.unknown_aliases) {
+        if (unknown.member == member_id::target_systems) {
+            outcome[unknown.index] = "unknown alias";
         }
     }
-    for (const rejected_scope& rejected : walk.rejected_scopes) {
-        outcome[rejected.source.index] = "host scope refused";
+    for (const entry_source& rejected : walk.rejected_scopes) {
+        outcome[rejected.index] = "host scope refused";
     }
     for (std::size_t i = 0; i < targets.size(); ++i) {
-        line("  " + described_source(walk, {member_id::target_systems, i}) + ": " + outcome[i])
+        write_source(line("  "), walk, {member_id::target_systems, i})(": " + outcome[i])
             .end_line();
     }
 }
@@ -234,13 +390,13 @@ void write_targets(terminal_writer& line, const file_walk& walk) {
 
 void write_human_report(std::ostream& out, const report& r, bool colour) {
     terminal_writer line(out, r.mask, colour);
-    line("credcheck: " + r.walk.path).end_line();
+    line("credcheck: ").file(r.walk.path).end_line();
     line.end_line();
     write_result(line, r);
     write_warnings(line, r);
-    const std::vector<const handed_entry*> entries = shown_entries(r);
-    write_entries(line, r, entries);
+    write_entries(line, r, shown_entries(r));
     if (r.host) {
+        write_case_variants(line, r);
         return;
     }
     write_shadowed(line, r);

@@ -1,55 +1,115 @@
 #include "JsonReport.h"
 
+#include <algorithm>
 #include <string>
-
-#include <boost/json/array.hpp>
-#include <boost/json/object.hpp>
-#include <boost/json/serialize.hpp>
-
-#include "SafeText.h"
 
 namespace credcheck {
 
-boost::json::value source_json(const file_walk& walk, entry_source source) {
-    boost::json::value entry = nullptr;
-    if (!plain_text_detail::is_password_member(source.member)) {
-        entry = boost::json::string(source_entry(walk, source));
-    }
-    return boost::json::object{{"member", plain_text_detail::member_key(source.member)},
-                               {"index", source.index},
-                               {"entry", std::move(entry)}};
-}
-
-boost::json::object result_json(const CorvexResult& result) {
-    const result_description description = describe_result(result.code);
-    return {{"code", result.code},
-            {"hex", description.hex},
-            {"name", description.name},
-            {"message", description.message},
-            {"detail", result.message}};
-}
-
 namespace {
 
-boost::json::array entries_array(const report& r) {
-    boost::json::array entries;
-    for (const handed_entry* entry : shown_entries(r)) {
-        entries.push_back(boost::json::object{{"key", entry->key},
-                                              {"value", shown_password(entry->value, r.reveal)},
-                                              {"source", source_json(r.walk, entry->source)}});
-    }
-    return entries;
+namespace detail = plain_text_detail;
+
+// The members whose entries make the sources table, in its order.
+constexpr member_id SOURCE_ORDER[] = {member_id::target_systems, member_id::kms_credentials,
+                                      member_id::bmc_credentials, member_id::privpassword,
+                                      member_id::newpassword};
+
+// How many sources a member gives: its list's entries, or one for a password member.
+std::size_t sources_of(const file_walk& walk, member_id member) {
+    const std::vector<std::string>* list = detail::member_list(walk.record, member);
+    return list != nullptr ? list->size() : 1;
 }
 
-boost::json::array records_array(const report& r) {
-    boost::json::array records;
-    for (const Kelvor::LogRecord& record : r.records) {
-        records.push_back(boost::json::object{{"level", record.level},
-                                              {"file", record.file},
-                                              {"line", record.line},
-                                              {"text", record.text}});
+// Where `source` stands in the sources table.
+std::size_t source_number(const file_walk& walk, entry_source source) {
+    std::size_t before = 0;
+    for (const member_id member : SOURCE_ORDER) {
+        if (member == source.member) {
+            return before + source.index;
+        }
+        before += sources_of(walk, member);
     }
-    return records;
+    return before;
+}
+
+void write_position(json_writer& json, text_position at) {
+    if (at.known()) {
+        json.key("line").value(std::uint64_t{at.line});
+        json.key("column").value(std::uint64_t{at.column});
+    } else {
+        json.key("line").null();
+        json.key("column").null();
+    }
+}
+
+void write_value(json_writer& json, const report& r, std::string_view password) {
+    if (r.reveal) {
+        json.value(file_text{password});
+    } else {
+        json.value(PASSWORD_MASK);
+    }
+}
+
+// A key, its value, its source, and, when other entries asked for it too, how many did, how
+// many of them with another password, and the first of them.
+void write_entry(json_writer& json, const report& r, const handed_entry& entry,
+                 const shadowed_key* shadow, bool source_inline) {
+    json.begin_object(true);
+    json.key("key").value(key_text{*entry.key});
+    json.key("value");
+    write_value(json, r, *entry.value);
+    json.key("source");
+    if (source_inline) {
+        write_source(json, r.walk, entry.source);
+    } else {
+        json.value(std::uint64_t{source_number(r.walk, entry.source)});
+    }
+    if (shadow != nullptr) {
+        json.key("dropped").value(std::uint64_t{shadow->dropped});
+        json.key("different").value(std::uint64_t{shadow->different});
+        json.key("first_dropped").begin_array(true);
+        for (const entry_source& source : shadow->first_dropped) {
+            if (source_inline) {
+                write_source(json, r.walk, source);
+            } else {
+                json.value(std::uint64_t{source_number(r.walk, source)});
+            }
+        }
+        json.end_array();
+    }
+    json.end_object();
+}
+
+// The shadowed key of `walk.entries[index]`, or null.
+const shadowed_key* shadow_of(const file_walk& walk, std::size_t index) {
+    const auto found = std::lower_bound(
+        walk.shadowed.begin(), walk.shadowed.end(), index,
+        [](const shadowed_key& key, std::size_t wanted) { return key.entry < wanted; });
+    return found != walk.shadowed.end() && found->entry == index ? &*found : nullptr;
+}
+
+void write_sources(json_writer& json, const file_walk& walk) {
+    json.begin_array();
+    for (const member_id member : SOURCE_ORDER) {
+        const std::size_t count = sources_of(walk, member);
+        for (std::size_t i = 0; i < count; ++i) {
+            write_source(json, walk, {member, i});
+        }
+    }
+    json.end_array();
+}
+
+void write_records(json_writer& json, const report& r) {
+    json.begin_array();
+    for (const Kelvor::LogRecord& record : r.records) {
+        json.begin_object(true);
+        json.key("level").value(record.level);
+        json.key("file").value(record.file);
+        json.key("line").value(record.line);
+        json.key("text").value(file_text{record.text});
+        json.end_object();
+    }
+    json.end_array();
 }
 
 const char* state_name(member_outcome::state how) {
@@ -66,162 +126,162 @@ const char* state_name(member_outcome::state how) {
     return "";
 }
 
-boost::json::array members_array(const file_walk& walk) {
-    boost::json::array keys;
+void write_members(json_writer& json, const file_walk& walk) {
+    json.begin_array();
     for (std::size_t i = 0; i < MEMBER_COUNT; ++i) {
         const member_outcome& member = walk.members[i];
-        const bool bound = member.how == member_outcome::state::bound;
-        boost::json::value problem = nullptr;
+        json.begin_object(true);
+        json.key("key").value(detail::member_key(static_cast<member_id>(i)));
+        json.key("state").value(state_name(member.how));
+        json.key("bound");
+        if (member.how == member_outcome::state::bound) {
+            json.value(std::uint64_t{member.items});
+        } else {
+            json.null();
+        }
+        json.key("problem");
         if (member.how == member_outcome::state::unusable) {
-            problem = boost::json::string(member.problem);
+            json.value(member.problem);
+        } else {
+            json.null();
         }
-        keys.push_back(boost::json::object{
-            {"key", plain_text_detail::member_key(static_cast<member_id>(i))},
-            {"state", state_name(member.how)},
-            {"bound", bound ? boost::json::value(member.items) : boost::json::value(nullptr)},
-            {"problem", std::move(problem)}});
+        json.end_object();
     }
-    return keys;
+    json.end_array();
 }
 
-boost::json::array shadowed_array(const report& r) {
-    boost::json::array shadowed;
-    for (const shadowed_key& key : r.walk.shadowed) {
-        boost::json::array dropped;
-        for (const dropped_value& value : key.dropped) {
-            dropped.push_back(boost::json::object{{"source", source_json(r.walk, value.source)},
-                                                  {"value", shown_password(value.value, r.reveal)},
-                                                  {"same_value", value.value == key.kept_value}});
-        }
-        shadowed.push_back(boost::json::object{
-            {"key", key.key},
-            {"kept", boost::json::object{{"source", source_json(r.walk, key.kept)},
-                                         {"value", shown_password(key.kept_value, r.reveal)}}},
-            {"dropped", std::move(dropped)}});
-    }
-    return shadowed;
-}
-
-boost::json::object diagnostics_object(const report& r) {
+void write_diagnostics(json_writer& json, const report& r) {
     const file_walk& walk = r.walk;
-    boost::json::array unknown;
-    for (const unknown_alias& alias : walk.unknown_aliases) {
-        unknown.push_back(boost::json::object{{"source", source_json(walk, alias.source)},
-                                              {"alias", alias.alias}});
-    }
-    boost::json::array rejected;
-    for (const rejected_scope& scope : walk.rejected_scopes) {
-        rejected.push_back(boost::json::object{{"source", source_json(walk, scope.source)},
-                                               {"scope", scope.scope}});
-    }
-    boost::json::array warnings;
-    for (const warning& w : r.warnings) {
-        warnings.push_back(boost::json::object{{"kind", w.kind}, {"message", w.message}});
-    }
-    boost::json::value file_error = nullptr;
+    json.begin_object();
+    json.key("file_error");
     if (walk.refusal) {
-        file_error = boost::json::string(walk.refusal->reason);
-    }
-    boost::json::value parse_error = nullptr;
-    if (walk.document_error) {
-        parse_error = boost::json::object{{"message", walk.document_error->message},
-                                          {"line", walk.document_error->line},
-                                          {"column", walk.document_error->column}};
-    }
-    return {{"file_error", std::move(file_error)},
-            {"parse_error", std::move(parse_error)},
-            {"keys", members_array(walk)},
-            {"unknown_aliases", std::move(unknown)},
-            {"rejected_scopes", std::move(rejected)},
-            {"shadowed", shadowed_array(r)},
-            {"warnings", std::move(warnings)}};
-}
-
-boost::json::object summary_object(const report& r) {
-    const file_walk& walk = r.walk;
-    return {{"entries", walk.entries.size()},
-            {"shadowed", walk.shadowed.size()},
-            {"unknown_aliases", walk.unknown_aliases.size()},
-            {"rejected_scopes", walk.rejected_scopes.size()},
-            {"unusable_members", unusable_members(walk)},
-            {"warnings", r.warnings.size()}};
-}
-
-void write_value(std::ostream& out, const boost::json::value& value, const secret_mask& mask,
-                 std::size_t depth);
-
-void newline_and_indent(std::ostream& out, std::size_t depth) {
-    out << '\n' << std::string(depth * 2, ' ');
-}
-
-void write_object(std::ostream& out, const boost::json::object& object, const secret_mask& mask,
-                  std::size_t depth) {
-    if (object.empty()) {
-        out << "{}";
-        return;
-    }
-    out << '{';
-    const char* separator = "";
-    for (const auto& member : object) {
-        out << separator;
-        separator = ",";
-        newline_and_indent(out, depth + 1);
-        out << json_quoted(member.key()) << ": ";
-        write_value(out, member.value(), mask, depth + 1);
-    }
-    newline_and_indent(out, depth);
-    out << '}';
-}
-
-void write_array(std::ostream& out, const boost::json::array& array, const secret_mask& mask,
-                 std::size_t depth) {
-    if (array.empty()) {
-        out << "[]";
-        return;
-    }
-    out << '[';
-    const char* separator = "";
-    for (const boost::json::value& element : array) {
-        out << separator;
-        separator = ",";
-        newline_and_indent(out, depth + 1);
-        write_value(out, element, mask, depth + 1);
-    }
-    newline_and_indent(out, depth);
-    out << ']';
-}
-
-void write_value(std::ostream& out, const boost::json::value& value, const secret_mask& mask,
-                 std::size_t depth) {
-    if (const boost::json::object* object = value.if_object()) {
-        write_object(out, *object, mask, depth);
-    } else if (const boost::json::array* array = value.if_array()) {
-        write_array(out, *array, mask, depth);
-    } else if (const boost::json::string* text = value.if_string()) {
-        out << json_quoted(mask.apply(*text));
+        json.value(walk.refusal->reason);
     } else {
-        out << boost::json::serialize(value);
+        json.null();
     }
+    json.key("parse_error");
+    if (walk.document_error) {
+        json.begin_object(true);
+        json.key("message").value(walk.document_error->message);
+        write_position(json, walk.document_error->at);
+        json.end_object();
+    } else {
+        json.null();
+    }
+    json.key("keys");
+    write_members(json, walk);
+    json.key("unknown_aliases").begin_array();
+    for (const entry_source& source : walk.unknown_aliases) {
+        json.begin_object(true);
+        json.key("source").value(std::uint64_t{source_number(walk, source)});
+        json.key("alias").value(file_text{source_alias(walk, source)});
+        json.end_object();
+    }
+    json.end_array();
+    json.key("rejected_scopes").begin_array();
+    for (const entry_source& source : walk.rejected_scopes) {
+        json.begin_object(true);
+        json.key("source").value(std::uint64_t{source_number(walk, source)});
+        json.key("scope").value(
+            file_text{detail::split_target_entry(source_entry(walk, source)).scope});
+        json.end_object();
+    }
+    json.end_array();
+    json.key("warnings").begin_array();
+    for (const warning& w : r.warnings) {
+        json.begin_object(true);
+        json.key("kind").value(w.kind);
+        json.key("message").value(w.message);
+        json.end_object();
+    }
+    json.end_array();
+    json.end_object();
+}
+
+void write_summary(json_writer& json, const report& r) {
+    const file_walk& walk = r.walk;
+    json.begin_object();
+    json.key("entries").value(std::uint64_t{walk.entries.size()});
+    json.key("shadowed").value(std::uint64_t{walk.shadowed.size()});
+    json.key("unknown_aliases").value(std::uint64_t{walk.unknown_aliases.size()});
+    json.key("rejected_scopes").value(std::uint64_t{walk.rejected_scopes.size()});
+    json.key("unusable_members").value(std::uint64_t{unusable_members(walk)});
+    json.key("warnings").value(std::uint64_t{r.warnings.size()});
+    json.end_object();
 }
 
 }  // namespace
 
-boost::json::value json_report(const report& r) {
-    if (r.host) {
-        return boost::json::object{{"file", r.walk.path},
-                                   {"host", *r.host},
-                                   {"result", result_json(r.walk.result)},
-                                   {"entries", entries_array(r)}};
+void write_source(json_writer& json, const file_walk& walk, entry_source source) {
+    json.begin_object(true);
+    json.key("member").value(detail::member_key(source.member));
+    json.key("index").value(std::uint64_t{source.index});
+    json.key("entry");
+    if (detail::is_password_member(source.member)) {
+        json.null();
+    } else {
+        json.value(file_text{source_entry(walk, source)});
     }
-    return boost::json::object{
-        {"file", r.walk.path},          {"result", result_json(r.walk.result)},
-        {"summary", summary_object(r)}, {"entries", entries_array(r)},
-        {"records", records_array(r)},  {"diagnostics", diagnostics_object(r)}};
+    write_position(json, source_position(walk, source));
+    json.end_object();
 }
 
-void write_json(std::ostream& out, const boost::json::value& value, const secret_mask& mask) {
-    write_value(out, value, mask, 0);
-    out << '\n';
+void write_result(json_writer& json, const CorvexResult& result) {
+    const result_description description = describe_result(result.code);
+    json.begin_object();
+    json.key("code").value(result.code);
+    json.key("hex").value(description.hex);
+    json.key("name").value(description.name);
+    json.key("message").value(description.message);
+    json.key("detail").value(result.message);
+    json.end_object();
+}
+
+void write_json_report(std::ostream& out, const report& r) {
+    json_writer json(out, r.mask);
+    json.begin_object();
+    json.key("file").value(file_text{r.walk.path});
+    if (r.host) {
+        json.key("host").value(file_text{*r.host});
+        json.key("result");
+        write_result(json, r.walk.result);
+        json.key("entries").begin_array();
+        for (const handed_entry* entry : shown_entries(r)) {
+            write_entry(json, r, *entry,
+                        shadow_of(r.walk, static_cast<std::size_t>(entry - r.walk.entries.data())),
+                        true);
+        }
+        json.end_array();
+        json.key("case_variants").begin_array();
+        for (const handed_entry* entry : case_variants(r)) {
+            json.value(key_text{*entry->key});
+        }
+        json.end_array();
+    } else {
+        json.key("result");
+        write_result(json, r.walk.result);
+        json.key("summary");
+        write_summary(json, r);
+        json.key("sources");
+        write_sources(json, r.walk);
+        json.key("entries").begin_array();
+        // Both lists are in key order: the shadowed keys are met as the entries go.
+        auto shadow = r.walk.shadowed.begin();
+        for (std::size_t i = 0; i < r.walk.entries.size(); ++i) {
+            const bool shadowed = shadow != r.walk.shadowed.end() && shadow->entry == i;
+            write_entry(json, r, r.walk.entries[i], shadowed ? &*shadow : nullptr, false);
+            if (shadowed) {
+                ++shadow;
+            }
+        }
+        json.end_array();
+        json.key("records");
+        write_records(json, r);
+        json.key("diagnostics");
+        write_diagnostics(json, r);
+    }
+    json.end_object();
+    json.finish();
 }
 
 }  // namespace credcheck

@@ -1,28 +1,27 @@
 #pragma once
-// The report for scripts: one JSON object.
+// The report for scripts: one JSON object, written as it goes.
 
 #include <ostream>
 
-#include <boost/json/value.hpp>
-
+#include "JsonWriter.h"
 #include "Report.h"
 
 namespace credcheck {
 
-/// `r` as one JSON object with the members "file", "result", "summary", "entries", "records"
-/// and "diagnostics" (with --host: "file", "host", "result" and "entries"). Passwords are
-/// masked unless `r.reveal`; the strings hold the file's text as it is otherwise.
-boost::json::value json_report(const report& r);
+/// Writes `r` as one JSON object with the members "file", "result", "summary", "sources" (every
+/// entry of the file's lists, each once), "entries" (every key, its value and the index of its
+/// source; for a key that other entries asked for too, "dropped", "different" and
+/// "first_dropped"), "records" and "diagnostics" (with --host: "file", "host", "result",
+/// "entries", each with its sources written out, and "case_variants"). Passwords are masked
+/// unless `r.reveal`; the file's text is masked wherever it holds one.
+void write_json_report(std::ostream& out, const report& r);
 
-/// `source` as {"member": "target_systems", "index": 3, "entry": "ops@10.0.0.0/30"}; "entry" is
-/// null for the two passwords.
-boost::json::value source_json(const file_walk& walk, entry_source source);
+/// `source` as {"member": "target_systems", "index": 3, "entry": "ops@10.0.0.0/30", "line": 8,
+/// "column": 5}; "entry" is null for the two passwords, "line" and "column" where the document
+/// gives it (null when unknown).
+void write_source(json_writer& json, const file_walk& walk, entry_source source);
 
 /// The result as {"code", "hex", "name", "message", "detail"}.
-boost::json::object result_json(const CorvexResult& result);
-
-/// Writes `value` with two-space indentation and a final newline. Every string is masked with
-/// `mask` and written as valid UTF-8 JSON with no raw control character (json_quoted).
-void write_json(std::ostream& out, const boost::json::value& value, const secret_mask& mask);
+void write_result(json_writer& json, const CorvexResult& result);
 
 }  // namespace credcheck

@@ -26,7 +26,8 @@ const char* const FOOTER =
     "  1  any other result; with --strict, also any warning, shadowed key, unknown alias,\n"
     "     rejected host scope, unusable member or parse error; with --host, no key for the\n"
     "     host; with --diff, a key added, removed or given another password\n"
-    "  2  bad usage, a file --diff cannot read, or the report could not be written";
+    "  2  bad usage, a file that cannot be read, out of memory, or the report could not be\n"
+    "     written";
 
 }  // namespace
 
@@ -45,6 +46,9 @@ command_line parse_command_line(int argc, const char* const* argv, std::ostream&
     app.add_flag("--json", opts.json, "Write the report as one JSON object");
     app.add_flag("--verbose", opts.verbose,
                  "Also show trace log records (level 4 and above) and what each target became");
+    app.add_flag("--all-keys", opts.all_keys,
+                 "List every key on a line of its own (by default a run of keys of one user "
+                 "from one entry shares a line)");
     app.add_flag("--strict", opts.strict,
                  "Exit 1 unless the file is clean: RESULT_SUCCEED and nothing to report");
     app.add_option("--host", opts.host,
@@ -68,8 +72,8 @@ command_line parse_command_line(int argc, const char* const* argv, std::ostream&
                         [](const std::string& path) { return path.empty(); })) {
             throw CLI::ValidationError("--diff", "a path is empty");
         }
-        if (!opts.diff.empty() &&
-            (file_option->count() > 0 || opts.host || opts.strict || opts.verbose)) {
+        if (!opts.diff.empty() && (file_option->count() > 0 || opts.host || opts.strict ||
+                                   opts.verbose || opts.all_keys)) {
             throw CLI::ValidationError("--diff",
                                        "takes --reveal and --json, no FILE or other option");
         }

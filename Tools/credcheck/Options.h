@@ -23,6 +23,8 @@ struct options {
     bool strict = false;
     /// Show only the keys for this host, each with its source.
     std::optional<std::string> host;
+    /// List every key on a line of its own instead of folding runs of keys.
+    bool all_keys = false;
     /// With --diff: the old and the new credential file, compared instead of one file checked.
     std::vector<std::string> diff;
 };
@@ -32,7 +34,8 @@ inline constexpr int EXIT_CLEAN = 0;
 /// The parser's result is not RESULT_SUCCEED, --strict found something, --host found nothing, or
 /// --diff found the two maps differ.
 inline constexpr int EXIT_FINDINGS = 1;
-/// Bad usage, a file that --diff cannot read, or a report that could not be written.
+/// Bad usage, a file that cannot be read, running out of memory, or a report that could not be
+/// written.
 inline constexpr int EXIT_TROUBLE = 2;
 
 /// The parsed command line. `exit_status` is set when the tool has already done all it should

@@ -3,6 +3,7 @@
 // them, and the rules that the human and the JSON report share.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 
 #include "FileWalk.h"
 #include "Options.h"
+#include "ReportText.h"
 #include "SecretMask.h"
 
 namespace credcheck {
@@ -40,7 +42,7 @@ struct warning {
     /// "permissions", "owner", "no-colon", "empty-password", "reserved-host" or
     /// "many-entries".
     std::string kind;
-    std::string message;
+    report_text message;
 };
 
 struct report {
@@ -50,10 +52,12 @@ struct report {
     std::vector<Kelvor::LogRecord> records;
     /// When set, only the entries for this host (as the keys write it) are shown.
     std::optional<std::string> host;
-    /// Hides the file's passwords wherever they appear; masks nothing with --reveal.
+    /// Hides the passwords of the file wherever its text is shown; masks nothing with --reveal.
     secret_mask mask;
     bool reveal = false;
     bool verbose = false;
+    /// Every key on a line of its own, no runs folded.
+    bool all_keys = false;
 };
 
 /// Walks the file that `opts` names and keeps what `opts` asks to show.
@@ -62,13 +66,20 @@ report build_report(const options& opts);
 /// The report of an existing walk.
 report build_report(file_walk walk, const options& opts);
 
+/// The mask for the passwords of `walks`: empty with --reveal.
+secret_mask mask_for(const std::vector<const file_walk*>& walks, bool reveal);
+
 result_description describe_result(int code);
 
 /// `password` when `reveal`, else PASSWORD_MASK.
-std::string shown_password(const std::string& password, bool reveal);
+std::string_view shown_password(std::string_view password, bool reveal);
 
-/// The entries of `r` to show: all, or those whose host is `r.host`.
+/// The entries of `r` to show: all, or those whose host is `r.host` byte for byte, as the
+/// tools look keys up.
 std::vector<const handed_entry*> shown_entries(const report& r);
+
+/// With --host: the keys whose host differs from `r.host` only in letter case.
+std::vector<const handed_entry*> case_variants(const report& r);
 
 /// How many unusable members, for the summary and --strict.
 std::size_t unusable_members(const file_walk& walk);
@@ -82,5 +93,8 @@ int exit_status_for(const report& r, const options& opts);
 
 /// `count` with thousands separators: "1,234,567".
 std::string grouped(std::size_t count);
+
+/// `source` as "target_systems[3] 'ops@10.0.0.0/30'", or "privpassword".
+report_text described_source(const file_walk& walk, entry_source source);
 
 }  // namespace credcheck

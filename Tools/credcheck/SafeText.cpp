@@ -1,10 +1,12 @@
 #include "SafeText.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include <utf8proc.h>
 
 #include <Kelvor/Log.h>
+#include <PlainTextFileParser/detail/CredentialText.h>
 
 namespace credcheck {
 
@@ -32,6 +34,11 @@ template <class Each>
 void for_each_character(std::string_view text, Each&& each) {
     const auto* bytes = reinterpret_cast<const utf8proc_uint8_t*>(text.data());
     for (std::size_t at = 0; at < text.size();) {
+        if (bytes[at] < 0x80) {
+            each(static_cast<utf8proc_int32_t>(bytes[at]), at, std::size_t{1});
+            ++at;
+            continue;
+        }
         utf8proc_int32_t code_point = -1;
         utf8proc_ssize_t length = utf8proc_iterate(
             bytes + at, static_cast<utf8proc_ssize_t>(text.size() - at), &code_point);
@@ -53,15 +60,22 @@ std::string terminal_text(std::string_view text) {
 std::size_t terminal_width(std::string_view shown) {
     std::size_t width = 0;
     for_each_character(shown, [&](utf8proc_int32_t c, std::size_t, std::size_t) {
-        width += c < 0 ? 1 : static_cast<std::size_t>(utf8proc_charwidth(c));
+        width += c < 0x80 ? 1 : static_cast<std::size_t>(utf8proc_charwidth(c));
     });
     return width;
 }
 
-std::string json_quoted(std::string_view text) {
+std::size_t shown_width(std::string_view text) {
+    const bool printable_ascii =
+        std::all_of(text.begin(), text.end(),
+                    [](char c) { return c >= ' ' && c < 0x7f && c != '\\'; }) &&
+        text.find("    ") == std::string_view::npos;
+    return printable_ascii ? text.size() : terminal_width(terminal_text(text));
+}
+
+std::string json_escaped(std::string_view text) {
     std::string out;
-    out.reserve(text.size() + 2);
-    out += '"';
+    out.reserve(text.size());
     for_each_character(text, [&](utf8proc_int32_t c, std::size_t at, std::size_t length) {
         switch (c) {
             case -1:
@@ -89,15 +103,53 @@ std::string json_quoted(std::string_view text) {
                 out += "\\t";
                 break;
             default:
-                if (Kelvor::Log::IsHidden(static_cast<char32_t>(c))) {
+                if ((c < 0x20 || c >= 0x7f) && Kelvor::Log::IsHidden(static_cast<char32_t>(c))) {
                     append_json_escape(out, static_cast<std::uint32_t>(c));
                 } else {
                     out.append(text, at, length);
                 }
         }
     });
-    out += '"';
     return out;
+}
+
+std::string json_quoted(std::string_view text) {
+    return '"' + json_escaped(text) + '"';
+}
+
+std::string masked_key(std::string_view key, const secret_mask& mask,
+                       std::string (*escape)(std::string_view)) {
+    const plain_text_detail::key_parts parts = plain_text_detail::split_key(key);
+    if (parts.user.size() == key.size()) {
+        return escape(key);
+    }
+    // A password that reaches over the "@" from the user into the host is masked whole.
+    const std::size_t at = parts.user.size();
+    for (const auto& [begin, end] :
+         mask.masks_all_text() ? std::vector<secret_mask::span>() : mask.find(key)) {
+        if (begin <= at && end > at) {
+            return masked_text(key, mask, escape);
+        }
+    }
+    return escape(parts.user) + '@' + masked_text(parts.host, mask, escape);
+}
+
+std::string masked_text(std::string_view text, const secret_mask& mask,
+                        std::string (*escape)(std::string_view)) {
+    const std::vector<secret_mask::span> spans = mask.find(text);
+    if (spans.empty()) {
+        std::string escaped = escape(text);
+        return escaped.size() == text.size() ? escaped : mask.apply(escaped);
+    }
+    std::string shown;
+    std::size_t at = 0;
+    for (const auto& [begin, end] : spans) {
+        shown += escape(text.substr(at, begin - at));
+        shown += PASSWORD_MASK;
+        at = end;
+    }
+    shown += escape(text.substr(at));
+    return mask.apply(shown);
 }
 
 }  // namespace credcheck

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "SecretMask.h"
+
 namespace credcheck {
 
 /// `text` as the tool family's log writes text for a terminal (Kelvor::Log::Escape): every
@@ -21,10 +23,30 @@ std::string terminal_text(std::string_view text);
 /// terminal: wide characters count two. Never throws.
 std::size_t terminal_width(std::string_view shown);
 
-/// `text` as a JSON string literal, quotes included, that is valid UTF-8 and holds no raw
-/// control character: the JSON escapes for '"', '\' and C0 controls, "\u...." (a surrogate pair
-/// above the basic plane) for every other code point that terminal_text escapes, and U+FFFD for
-/// each byte that is not part of valid UTF-8. Throws std::bad_alloc.
+/// The number of columns that `text` takes once terminal_text has escaped it. Throws
+/// std::bad_alloc.
+std::size_t shown_width(std::string_view text);
+
+/// `text` as the inside of a JSON string literal that is valid UTF-8 and holds no raw control
+/// character: the JSON escapes for '"', '\' and C0 controls, "\u...." (a surrogate pair above
+/// the basic plane) for every other code point that terminal_text escapes, and U+FFFD for each
+/// byte that is not part of valid UTF-8. Throws std::bad_alloc.
+std::string json_escaped(std::string_view text);
+
+/// json_escaped in quotes: a JSON string literal. Throws std::bad_alloc.
 std::string json_quoted(std::string_view text);
+
+/// `key`, a key of the map, as a report shows it: its user escaped with `escape`, its "@" and
+/// host as masked_text shows them (and the whole key so, where a password reaches over the
+/// "@"). Throws std::bad_alloc.
+std::string masked_key(std::string_view key, const secret_mask& mask,
+                       std::string (*escape)(std::string_view));
+
+/// `text` of the file as a report shows it: each occurrence of a secret of `mask` replaced by
+/// PASSWORD_MASK, the rest written as `escape` writes it, and the result masked once more, since
+/// an escape can spell a password too ("\n" for a line end, where a password holds a backslash
+/// and an "n"). Throws std::bad_alloc.
+std::string masked_text(std::string_view text, const secret_mask& mask,
+                        std::string (*escape)(std::string_view));
 
 }  // namespace credcheck

@@ -1,91 +1,209 @@
 #include "SecretMask.h"
 
 #include <algorithm>
-#include <deque>
+#include <cstring>
+#include <random>
 
 namespace credcheck {
 
-secret_mask::secret_mask() : nodes_(1) {}
+namespace {
 
-secret_mask::secret_mask(const std::vector<std::string>& secrets) : nodes_(1) {
-    // The trie of every secret long enough to mask.
+constexpr std::uint64_t MODULUS = (std::uint64_t{1} << 61) - 1;
+
+__extension__ typedef unsigned __int128 wide;
+
+std::uint64_t reduce(wide value) {
+    const std::uint64_t folded =
+        static_cast<std::uint64_t>(value & MODULUS) + static_cast<std::uint64_t>(value >> 61);
+    return folded >= MODULUS ? folded - MODULUS : folded;
+}
+
+std::uint64_t multiply(std::uint64_t a, std::uint64_t b) {
+    return reduce(static_cast<wide>(a) * b);
+}
+
+std::uint64_t add(std::uint64_t a, std::uint64_t b) {
+    const std::uint64_t sum = a + b;
+    return sum >= MODULUS ? sum - MODULUS : sum;
+}
+
+std::uint64_t subtract(std::uint64_t a, std::uint64_t b) {
+    return a >= b ? a - b : a + MODULUS - b;
+}
+
+// The next prefix hash: every byte counts one more than its value, so that NUL bytes count too.
+std::uint64_t extend(std::uint64_t hash, std::uint64_t base, char byte) {
+    return add(multiply(hash, base), static_cast<unsigned char>(byte) + std::uint64_t{1});
+}
+
+std::uint64_t power(std::uint64_t base, std::size_t exponent) {
+    std::uint64_t result = 1;
+    for (; exponent > 0; exponent >>= 1) {
+        if ((exponent & 1) != 0) {
+            result = multiply(result, base);
+        }
+        base = multiply(base, base);
+    }
+    return result;
+}
+
+// One word for a secret: its length and its hash.
+std::uint64_t secret_key(std::size_t length, std::uint64_t hash) {
+    return hash ^ (static_cast<std::uint64_t>(length) * 0x9e3779b97f4a7c15ULL);
+}
+
+// The largest power of two not above `length`.
+std::size_t window_of(std::size_t length) {
+    std::size_t window = 1;
+    while (window <= length / 2) {
+        window *= 2;
+    }
+    return window;
+}
+
+std::size_t filter_bit(std::uint64_t hash, std::size_t bits) {
+    return static_cast<std::size_t>(hash >> 3) & (bits - 1);
+}
+
+constexpr std::size_t HEAD_BITS = std::size_t{1} << 20;
+static_assert(MIN_MASKED_LENGTH == sizeof(std::uint32_t), "a head is the first four bytes");
+
+// The bit of the four bytes at `at` among HEAD_BITS.
+std::size_t head_bit(const char* at) {
+    std::uint32_t bytes = 0;
+    std::memcpy(&bytes, at, sizeof bytes);
+    return static_cast<std::size_t>((bytes * 0x9e3779b1u) >> 12);
+}
+
+bool has_bit(const std::vector<std::uint64_t>& bits, std::size_t bit) {
+    return (bits[bit / 64] & (std::uint64_t{1} << (bit % 64))) != 0;
+}
+
+}  // namespace
+
+secret_mask::secret_mask(const std::vector<std::string>& secrets) {
+    std::random_device seed;
+    base_ = 256 + ((std::uint64_t{seed()} << 32 | seed()) % (MODULUS - 512));
     for (const std::string& secret : secrets) {
         if (secret.size() < MIN_MASKED_LENGTH) {
             continue;
         }
-        std::uint32_t at = 0;
-        for (const char c : secret) {
-            const auto byte = static_cast<unsigned char>(c);
-            std::uint32_t next = child(at, byte);
-            if (next == 0) {
-                next = static_cast<std::uint32_t>(nodes_.size());
-                node added;
-                added.byte = byte;
-                added.next_sibling = nodes_[at].first_child;
-                nodes_.push_back(added);
-                nodes_[at].first_child = next;
-                edges_.emplace(std::uint64_t{at} << 8 | byte, next);
+        const std::size_t window = window_of(secret.size());
+        auto found = std::find_if(classes_.begin(), classes_.end(),
+                                  [&](const length_class& c) { return c.window == window; });
+        if (found == classes_.end()) {
+            found = classes_.insert(classes_.end(), length_class{});
+            found->window = window;
+            found->window_power = power(base_, window);
+        }
+        std::uint64_t hash = 0;
+        std::uint64_t prefix_hash = 0;
+        for (std::size_t i = 0; i < secret.size(); ++i) {
+            hash = extend(hash, base_, secret[i]);
+            if (i + 1 == window) {
+                prefix_hash = hash;
             }
-            at = next;
         }
-        nodes_[at].longest = static_cast<std::uint32_t>(secret.size());
+        found->candidates.push_back({prefix_hash, secret.size(), power(base_, secret.size())});
+        if (heads_.empty()) {
+            heads_.assign(HEAD_BITS / 64, 0);
+        }
+        const std::size_t head = head_bit(secret.data());
+        heads_[head / 64] |= std::uint64_t{1} << (head % 64);
+        secrets_.push_back(secret_key(secret.size(), hash));
+        shortest_ = shortest_ == 0 ? secret.size() : std::min(shortest_, secret.size());
     }
-    // Failure links, breadth first: a node's link is found from its parent's.
-    std::deque<std::uint32_t> queue;
-    for (std::uint32_t c = nodes_[0].first_child; c != 0; c = nodes_[c].next_sibling) {
-        queue.push_back(c);
-    }
-    while (!queue.empty()) {
-        const std::uint32_t parent = queue.front();
-        queue.pop_front();
-        for (std::uint32_t c = nodes_[parent].first_child; c != 0; c = nodes_[c].next_sibling) {
-            nodes_[c].fail = step(nodes_[parent].fail, nodes_[c].byte);
-            nodes_[c].longest = std::max(nodes_[c].longest, nodes_[nodes_[c].fail].longest);
-            queue.push_back(c);
+    std::sort(secrets_.begin(), secrets_.end());
+    secrets_.erase(std::unique(secrets_.begin(), secrets_.end()), secrets_.end());
+    for (length_class& c : classes_) {
+        std::sort(c.candidates.begin(), c.candidates.end(), [](const auto& a, const auto& b) {
+            return a.prefix_hash != b.prefix_hash ? a.prefix_hash < b.prefix_hash
+                                                  : a.length < b.length;
+        });
+        std::size_t bits = 64;
+        while (bits < 16 * c.candidates.size()) {
+            bits *= 2;
+        }
+        c.filter.assign(bits / 64, 0);
+        for (const candidate& entry : c.candidates) {
+            const std::size_t bit = filter_bit(entry.prefix_hash, bits);
+            c.filter[bit / 64] |= std::uint64_t{1} << (bit % 64);
         }
     }
 }
 
-std::uint32_t secret_mask::child(std::uint32_t parent, unsigned char byte) const {
-    const auto edge = edges_.find(std::uint64_t{parent} << 8 | byte);
-    return edge == edges_.end() ? 0 : edge->second;
-}
-
-// The state after reading `byte` in `state`: the longest suffix of what was read that is a
-// prefix of a secret.
-std::uint32_t secret_mask::step(std::uint32_t state, unsigned char byte) const {
-    for (;;) {
-        if (const std::uint32_t next = child(state, byte); next != 0) {
-            return next;
-        }
-        if (state == 0) {
-            return 0;
-        }
-        state = nodes_[state].fail;
-    }
+secret_mask secret_mask::all_text() {
+    secret_mask mask;
+    mask.all_text_ = true;
+    return mask;
 }
 
 std::vector<secret_mask::span> secret_mask::find(std::string_view text) const {
-    std::vector<span> spans;
-    if (empty()) {
-        return spans;
+    std::vector<span> found;
+    if (all_text_) {
+        if (!text.empty()) {
+            found.emplace_back(0, text.size());
+        }
+        return found;
     }
-    std::uint32_t state = 0;
+    if (empty() || text.size() < shortest_) {
+        return found;
+    }
+    bool may_hold = false;
+    for (std::size_t at = 0; at + MIN_MASKED_LENGTH <= text.size() && !may_hold; ++at) {
+        may_hold = has_bit(heads_, head_bit(text.data() + at));
+    }
+    if (!may_hold) {
+        return found;
+    }
+    prefix_.resize(text.size() + 1);
+    prefix_[0] = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        state = step(state, static_cast<unsigned char>(text[i]));
-        const std::size_t length = nodes_[state].longest;
-        if (length == 0) {
+        prefix_[i + 1] = extend(prefix_[i], base_, text[i]);
+    }
+    // The hash of text[at, at + length), given base^length.
+    const auto hash_of = [&](std::size_t at, std::size_t length, std::uint64_t power_of_length) {
+        return subtract(prefix_[at + length], multiply(prefix_[at], power_of_length));
+    };
+    for (const length_class& c : classes_) {
+        if (c.window > text.size()) {
             continue;
         }
-        span found{i + 1 - length, i + 1};
-        // A longer secret ending here may reach back over ranges already found.
-        while (!spans.empty() && found.first <= spans.back().second) {
-            found.first = std::min(found.first, spans.back().first);
-            spans.pop_back();
+        const std::size_t bits = c.filter.size() * 64;
+        for (std::size_t at = 0; at + c.window <= text.size(); ++at) {
+            const std::uint64_t prefix_hash = hash_of(at, c.window, c.window_power);
+            const std::size_t bit = filter_bit(prefix_hash, bits);
+            if ((c.filter[bit / 64] & (std::uint64_t{1} << (bit % 64))) == 0) {
+                continue;
+            }
+            auto entry = std::lower_bound(
+                c.candidates.begin(), c.candidates.end(), prefix_hash,
+                [](const candidate& e, std::uint64_t wanted) { return e.prefix_hash < wanted; });
+            std::size_t end = 0;
+            for (; entry != c.candidates.end() && entry->prefix_hash == prefix_hash; ++entry) {
+                if (at + entry->length <= text.size() &&
+                    std::binary_search(
+                        secrets_.begin(), secrets_.end(),
+                        secret_key(entry->length, hash_of(at, entry->length, entry->power)))) {
+                    end = at + entry->length;
+                }
+            }
+            if (end != 0) {
+                found.emplace_back(at, end);
+            }
         }
-        spans.push_back(found);
     }
-    return spans;
+    // Overlapping and touching occurrences become one range.
+    std::sort(found.begin(), found.end());
+    std::vector<span> merged;
+    for (const span& occurrence : found) {
+        if (!merged.empty() && occurrence.first <= merged.back().second) {
+            merged.back().second = std::max(merged.back().second, occurrence.second);
+        } else {
+            merged.push_back(occurrence);
+        }
+    }
+    return merged;
 }
 
 std::string secret_mask::apply(std::string_view text) const {

@@ -1,11 +1,11 @@
 #pragma once
-// Hiding a credential file's passwords wherever they turn up in what credcheck prints.
+// Hiding a credential file's passwords wherever they turn up in the file's text that credcheck
+// shows.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -18,19 +18,33 @@ inline constexpr std::string_view PASSWORD_MASK = "********";
 /// other text: there they would mask ordinary words and numbers.
 inline constexpr std::size_t MIN_MASKED_LENGTH = 4;
 
-/// Finds every occurrence of a set of secrets in a text at once (Aho-Corasick over bytes), in
-/// time linear in the text, however many secrets there are. An empty set masks nothing.
+/// Finds every occurrence of a set of secrets in a text at once, overlapping ones included.
+///
+/// Secrets are grouped by length into classes [w, 2w) for w = 4, 8, 16, ...; a text is hashed
+/// once (polynomial hashes modulo 2^61 - 1, of a base drawn at random for each mask), and each
+/// class slides a window of w bytes over it, looking the window's hash up among the hashes of its
+/// secrets' first w bytes and, on a hit, the hash of each candidate length among the secrets'
+/// whole hashes. So finding costs a few operations per byte of text and class, however many
+/// secrets there are and however long they are, and the mask holds a few words per secret, not
+/// per byte of secret. Two different texts with one hash (never seen in practice, and never
+/// under a file's control since the base is drawn when the tool runs) can only mask more, never
+/// less. An empty set masks nothing. Not to be used from several threads at once.
 class secret_mask {
 public:
     /// A byte range [begin, end) of a text.
     using span = std::pair<std::size_t, std::size_t>;
 
-    secret_mask();
+    secret_mask() = default;
     /// Masks the secrets of `secrets` that have at least MIN_MASKED_LENGTH bytes. Throws
     /// std::bad_alloc.
     explicit secret_mask(const std::vector<std::string>& secrets);
 
-    bool empty() const { return nodes_.size() == 1; }
+    /// A mask that takes every text for a secret: what is left of a report shown with it is the
+    /// report's own words and the users of its keys, which no password of the file can change.
+    static secret_mask all_text();
+    bool masks_all_text() const { return all_text_; }
+
+    bool empty() const { return classes_.empty() && !all_text_; }
 
     /// The ranges of `text` that lie in an occurrence of a secret, in order, with overlapping
     /// and touching ranges merged. Throws std::bad_alloc.
@@ -41,22 +55,29 @@ public:
     std::string apply(std::string_view text) const;
 
 private:
-    // A node of the trie of secrets; 0 is the root and never anybody's child.
-    struct node {
-        std::uint32_t first_child = 0;
-        std::uint32_t next_sibling = 0;
-        std::uint32_t fail = 0;     // the longest proper suffix of this node that is a node too
-        std::uint32_t longest = 0;  // length of the longest secret that ends here
-        unsigned char byte = 0;
+    // A secret's length, the hash of its first `window` bytes, and base^length.
+    struct candidate {
+        std::uint64_t prefix_hash;
+        std::size_t length;
+        std::uint64_t power;
+    };
+    // The secrets of lengths [window, 2 * window).
+    struct length_class {
+        std::size_t window = 0;
+        std::uint64_t window_power = 0;
+        std::vector<std::uint64_t> filter;  // a bit per prefix hash, most windows miss here
+        std::vector<candidate> candidates;  // by prefix hash, then length
     };
 
-    std::uint32_t child(std::uint32_t parent, unsigned char byte) const;
-    std::uint32_t step(std::uint32_t state, unsigned char byte) const;
-
-    std::vector<node> nodes_;
-    // Every edge of the trie, (parent << 8 | byte) to child: a search steps through one lookup
-    // however many children a node has.
-    std::unordered_map<std::uint64_t, std::uint32_t> edges_;
+    bool all_text_ = false;
+    std::uint64_t base_ = 0;
+    // A bit per hash of the first MIN_MASKED_LENGTH bytes of the secrets: a text in which no
+    // such four bytes stand holds no secret, and is passed over without hashing it.
+    std::vector<std::uint64_t> heads_;
+    std::vector<length_class> classes_;
+    std::vector<std::uint64_t> secrets_;  // (length, hash) of every secret, sorted
+    std::size_t shortest_ = 0;
+    mutable std::vector<std::uint64_t> prefix_;  // hashes of a text's prefixes, reused
 };
 
 }  // namespace credcheck

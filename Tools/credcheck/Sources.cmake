@@ -1,7 +1,10 @@
 # The sources of credcheck's report: the walk's observer, the findings, and the two writers.
 # Shared by the tool, its unit tests and the report fuzz target.
 set(CREDCHECK_REPORT_SOURCES
+  "${CMAKE_CURRENT_LIST_DIR}/DocumentIndex.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/FileWalk.cpp"
+  "${CMAKE_CURRENT_LIST_DIR}/KeyOrder.cpp"
+  "${CMAKE_CURRENT_LIST_DIR}/JsonWriter.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/Report.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/SafeText.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/SecretMask.cpp"

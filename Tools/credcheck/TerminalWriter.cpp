@@ -26,86 +26,74 @@ const char* colour_code(style look) {
     return nullptr;
 }
 
-std::string unchanged(std::string_view text) {
-    return std::string(text);
-}
-
 }  // namespace
 
 terminal_writer::terminal_writer(std::ostream& out, const secret_mask& mask, bool colour)
     : out_(out), mask_(mask), colour_(colour) {}
 
-terminal_writer& terminal_writer::operator()(std::string_view text, style look) {
-    line_.push_back({std::string(text), look});
-    width_ += width_of(text);
+terminal_writer& terminal_writer::shown(const std::string& text, style look) {
+    const char* code = colour_ ? colour_code(look) : nullptr;
+    if (code != nullptr && !text.empty()) {
+        line_ += "\033[";
+        line_ += code;
+        line_ += 'm';
+        line_ += text;
+        line_ += "\033[0m";
+    } else {
+        line_ += text;
+    }
+    width_ += terminal_width(text);
+    return *this;
+}
+
+terminal_writer& terminal_writer::operator()(std::string_view own, style look) {
+    return shown(std::string(own), look);
+}
+
+terminal_writer& terminal_writer::file(std::string_view text, style look) {
+    return shown(masked_text(text, mask_, terminal_text), look);
+}
+
+terminal_writer& terminal_writer::key(std::string_view text, style look) {
+    return shown(masked_key(text, mask_, terminal_text), look);
+}
+
+terminal_writer& terminal_writer::operator()(const report_text& text, style look) {
+    for (const text_piece& piece : text.pieces()) {
+        switch (piece.from) {
+            case origin::own:
+                (*this)(piece.text, look);
+                break;
+            case origin::file:
+                file(piece.text, look);
+                break;
+            case origin::key:
+                key(piece.text, look);
+                break;
+        }
+    }
     return *this;
 }
 
 terminal_writer& terminal_writer::pad_to(std::size_t column, std::size_t minimum) {
-    // The writer's own spaces: neither escaped nor masked, whatever the file's passwords are.
     const std::size_t spaces = std::max(column > width_ ? column - width_ : 0, minimum);
-    line_.push_back({std::string(), style::plain, spaces});
+    line_.append(spaces, ' ');
     width_ += spaces;
     return *this;
 }
 
-std::size_t terminal_writer::width_of(std::string_view text) {
-    return terminal_width(terminal_text(text));
-}
-
-template <class Transform>
-std::vector<terminal_writer::piece> terminal_writer::masked(const std::vector<piece>& pieces,
-                                                            Transform transform) const {
-    std::string whole;
-    for (const piece& p : pieces) {
-        whole += p.text;
-    }
-    const std::vector<secret_mask::span> spans = mask_.find(whole);
-    std::vector<piece> out;
-    out.reserve(pieces.size());
-    std::size_t start = 0;  // of the current piece in `whole`
-    auto span = spans.begin();
-    for (const piece& p : pieces) {
-        const std::size_t end = start + p.text.size();
-        std::string text;
-        std::size_t at = start;
-        while (at < end) {
-            while (span != spans.end() && span->second <= at) {
-                ++span;
-            }
-            if (span == spans.end() || span->first >= end) {
-                text += transform(std::string_view(whole).substr(at, end - at));
-                break;
-            }
-            if (span->first > at) {
-                text += transform(std::string_view(whole).substr(at, span->first - at));
-                at = span->first;
-            }
-            if (span->first >= start) {
-                text += PASSWORD_MASK;  // the mask goes where its span begins
-            }
-            at = std::min(span->second, end);
-        }
-        out.push_back({std::move(text), p.look, p.padding});
-        start = end;
-    }
-    return out;
-}
-
 void terminal_writer::end_line() {
-    const std::vector<piece> escaped = masked(line_, terminal_text);
-    for (const piece& p : masked(escaped, unchanged)) {
-        out_ << std::string(p.padding, ' ');
-        const char* code = colour_ ? colour_code(p.look) : nullptr;
-        if (code != nullptr && !p.text.empty()) {
-            out_ << "\033[" << code << 'm' << p.text << "\033[0m";
-        } else {
-            out_ << p.text;
-        }
-    }
-    out_ << '\n';
+    line_ += '\n';
+    out_.write(line_.data(), static_cast<std::streamsize>(line_.size()));
     line_.clear();
     width_ = 0;
+    if (!out_) {
+        throw output_failed();
+    }
+}
+
+std::size_t terminal_writer::width_of(std::string_view text) {
+    return shown_width(text);
 }
 
 }  // namespace credcheck

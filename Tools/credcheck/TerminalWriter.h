@@ -3,10 +3,11 @@
 
 #include <cstddef>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <string_view>
-#include <vector>
 
+#include "ReportText.h"
 #include "SecretMask.h"
 
 namespace credcheck {
@@ -14,42 +15,47 @@ namespace credcheck {
 /// How a piece of a line looks when colours are on.
 enum class style { plain, heading, good, bad, warning, dim };
 
-/// Writes a report line by line. A line is put together from pieces; when it ends, every
-/// secret of the mask that occurs anywhere in it (within a piece or across pieces) is replaced
-/// by PASSWORD_MASK, every piece is escaped for the terminal (terminal_text), the escaped line is
-/// masked once more (an escape can spell a secret too), and only then are colours added. So no
-/// text can reach the terminal raw, and no secret can reach it at all.
+/// Thrown when the output cannot be written (a full disk, a pipe closed by its reader), so that
+/// a report stops at once instead of going on for nobody.
+class output_failed : public std::runtime_error {
+public:
+    output_failed() : std::runtime_error("the output cannot be written") {}
+};
+
+/// Writes a report line by line. A line is put together from pieces: the tool's own words go in
+/// as they are; the file's text is escaped for the terminal (terminal_text) with its passwords
+/// masked before and after escaping (masked_text); a key is escaped with its user whole and its
+/// host masked (masked_key). Colours go around the shown text. So no text of the file can reach
+/// the terminal raw, no password of the file can reach it but as a user name, and no password
+/// can hide the tool's own words.
 class terminal_writer {
 public:
     /// `colour` adds ANSI colours by style. `mask` must outlive the writer.
     terminal_writer(std::ostream& out, const secret_mask& mask, bool colour);
 
-    /// Adds `text` to the current line.
-    terminal_writer& operator()(std::string_view text, style look = style::plain);
-    /// Adds spaces until the current line is `column` characters wide, and at least `minimum`.
+    /// Adds the tool's own words.
+    terminal_writer& operator()(std::string_view own, style look = style::plain);
+    /// Adds text of the file or the command line.
+    terminal_writer& file(std::string_view text, style look = style::plain);
+    /// Adds a key.
+    terminal_writer& key(std::string_view text, style look = style::plain);
+    /// Adds a sentence, each piece as its origin says.
+    terminal_writer& operator()(const report_text& text, style look = style::plain);
+    /// Adds spaces until the current line is `column` columns wide, and at least `minimum`.
     terminal_writer& pad_to(std::size_t column, std::size_t minimum = 0);
-    /// Ends the current line and writes it.
+    /// Ends the current line and writes it. Throws output_failed when the output has failed.
     void end_line();
 
-    /// How wide `text` would be on a line: its escaped length in characters.
+    /// How wide `text` would be on a line once escaped, as a key or (unmasked) file text.
     static std::size_t width_of(std::string_view text);
 
 private:
-    struct piece {
-        std::string text;
-        style look;
-        std::size_t padding = 0;  // spaces of the writer's own before the text
-    };
-
-    // The pieces with the secrets found across them masked; uncovered text goes through
-    // `transform` (escaping, or nothing).
-    template <class Transform>
-    std::vector<piece> masked(const std::vector<piece>& pieces, Transform transform) const;
+    terminal_writer& shown(const std::string& text, style look);
 
     std::ostream& out_;
     const secret_mask& mask_;
     bool colour_;
-    std::vector<piece> line_;
+    std::string line_;
     std::size_t width_ = 0;
 };
 

@@ -131,6 +131,17 @@ std::string Log::Escape(std::string_view text) {
     out.reserve(text.size());
     const auto* bytes = reinterpret_cast<const utf8proc_uint8_t*>(text.data());
     for (std::size_t at = 0; at < text.size();) {
+        // Most text is printable ASCII, which stays as it is: copied a run at a time.
+        std::size_t plain = at;
+        while (plain < text.size() && text[plain] > ' ' && text[plain] < 0x7f &&
+               text[plain] != '\\') {
+            ++plain;
+        }
+        if (plain > at) {
+            out.append(text, at, plain - at);
+            at = plain;
+            continue;
+        }
         utf8proc_int32_t code_point = 0;
         const utf8proc_ssize_t length = utf8proc_iterate(
             bytes + at, static_cast<utf8proc_ssize_t>(text.size() - at), &code_point);

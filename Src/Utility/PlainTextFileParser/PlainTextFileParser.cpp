@@ -35,7 +35,7 @@ void tell(walk_observer* observer, Step step, Args&&... args) {
 
 bool opened(const RegularFileStream& file, walk_observer* observer);
 plain_text_info bind_document(std::istream& stream, walk_observer* observer);
-void hand_out_credentials(const plain_text_info& info, output_map& out, walk_observer* observer);
+void hand_out_credentials(plain_text_info& info, output_map& out, walk_observer* observer);
 void tell_key(walk_observer* observer, entry_source source,
               std::pair<output_map::iterator, bool> insertion, std::string_view value);
 
@@ -53,7 +53,7 @@ CorvexResult parse_credential_file(const std::string& path, output_map& out,
     if (!opened(file, observer)) {
         return CorvexResult(RESULT_FILE_NOT_EXIST, FILE_NOT_EXIST_MESSAGE);
     }
-    const plain_text_info info = bind_document(file.stream(), observer);
+    plain_text_info info = bind_document(file.stream(), observer);
     hand_out_credentials(info, out, observer);
     return out.empty() ? CorvexResult(RESULT_INVALID_FILE, NO_CREDENTIAL_MESSAGE)
                        : CorvexResult(RESULT_SUCCEED);
@@ -134,8 +134,9 @@ credential_table build_credential_table(const std::map<std::string, std::string>
     return table;
 }
 
-// Targets first, then the KMS and BMC aliases, then the two passwords.
-void hand_out_credentials(const plain_text_info& info, output_map& out, walk_observer* observer) {
+// Targets first, then the KMS and BMC aliases, then the two passwords; then the record is the
+// observer's.
+void hand_out_credentials(plain_text_info& info, output_map& out, walk_observer* observer) {
     tell(observer, &walk_observer::record_bound, info);
     const credential_table table = build_credential_table(info.connection_credentials);
     add_target_entries(info.target_systems, table, out, observer);
@@ -143,6 +144,7 @@ void hand_out_credentials(const plain_text_info& info, output_map& out, walk_obs
     add_alias_entries(info.bmc_credentials, member_id::bmc_credentials, table, out, observer);
     add_password(member_id::privpassword, info.privpassword, out, observer);
     add_password(member_id::newpassword, info.newpassword, out, observer);
+    tell(observer, &walk_observer::walk_done, info);
 }
 
 bool opened(const RegularFileStream& file, walk_observer* observer) {
@@ -201,5 +203,6 @@ void walk_observer::scope_rejected(entry_source, std::string_view) {}
 void walk_observer::scope_expanded(entry_source, std::size_t) {}
 void walk_observer::key_added(entry_source, output_map::const_iterator) {}
 void walk_observer::key_present(entry_source, output_map::const_iterator, std::string_view) {}
+void walk_observer::walk_done(plain_text_info&) {}
 
 }  // namespace plain_text_detail

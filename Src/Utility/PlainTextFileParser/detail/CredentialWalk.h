@@ -59,6 +59,9 @@ public:
     /// the value the walk would have stored.
     virtual void key_present(entry_source source, output_map::const_iterator held,
                              std::string_view dropped);
+    /// The walk is over. The record it went over is the observer's now: it may move from it,
+    /// and so keep the entries' texts without a copy.
+    virtual void walk_done(plain_text_info& record);
 };
 
 /// What PlainTextParser::parse does, told step by step to `observer` when it is not null.

@@ -1,0 +1,75 @@
+#pragma once
+// The order in which reports list keys, and which keys follow one another: a person reads a
+// user's addresses in numeric order, and a run of them as one line.
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include <PlainTextFileParser/detail/CredentialText.h>
+
+namespace credcheck {
+
+/// A key as user and host, with the host's value when it is an IPv4 address. Views the key.
+struct key_parts {
+    std::string_view user;
+    std::string_view host;
+    std::optional<std::uint32_t> ipv4;
+
+    explicit key_parts(std::string_view key);
+
+    /// By user, then IPv4 addresses in numeric order, then other hosts byte by byte.
+    bool operator<(const key_parts& other) const;
+};
+
+/// Whether `b`'s host comes right after `a`'s for the same user: the next IPv4 address, or a
+/// host name whose one differing number is one more ("bmc09.lab", "bmc10.lab").
+bool follows(const key_parts& a, const key_parts& b);
+
+/// Puts `items`, given in byte order of their keys (`key_of(item)`), in the order of key_parts
+/// where it differs from byte order: within each run of one user's keys, the IPv4 addresses
+/// first and in numeric order, then the other hosts as they were. Sorts one user's keys at a
+/// time, so it needs no more memory than the largest of them.
+template <class Item, class KeyOf>
+void order_for_reading(std::vector<Item>& items, KeyOf key_of);
+
+template <class Item, class KeyOf>
+void order_for_reading(std::vector<Item>& items, KeyOf key_of) {
+    std::vector<std::pair<std::uint32_t, Item>> addresses;
+    for (std::size_t first = 0; first < items.size();) {
+        const std::string_view user = plain_text_detail::split_key(key_of(items[first])).user;
+        std::size_t end = first + 1;
+        while (end < items.size() &&
+               plain_text_detail::split_key(key_of(items[end])).user == user) {
+            ++end;
+        }
+        // [first, end) is one user's: its IPv4 keys move to the front, in numeric order.
+        addresses.clear();
+        std::size_t others = first;
+        for (std::size_t i = first; i < end; ++i) {
+            const key_parts parts(key_of(items[i]));
+            if (parts.ipv4) {
+                addresses.emplace_back(*parts.ipv4, items[i]);
+            } else {
+                items[others++] = items[i];
+            }
+        }
+        if (!addresses.empty()) {
+            std::stable_sort(addresses.begin(), addresses.end(),
+                             [](const auto& a, const auto& b) { return a.first < b.first; });
+            std::move_backward(items.begin() + static_cast<std::ptrdiff_t>(first),
+                               items.begin() + static_cast<std::ptrdiff_t>(others),
+                               items.begin() + static_cast<std::ptrdiff_t>(end));
+            for (std::size_t i = 0; i < addresses.size(); ++i) {
+                items[first + i] = addresses[i].second;
+            }
+        }
+        first = end;
+    }
+}
+
+}  // namespace credcheck

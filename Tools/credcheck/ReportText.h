@@ -1,0 +1,92 @@
+#pragma once
+// A sentence of a report: the tool's own words with text of the file or the command line in
+// between. Where each piece comes from decides how it is shown: the tool's words as they are,
+// the file's text escaped and with its passwords masked, a key escaped but whole.
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace credcheck {
+
+/// Where a piece of text comes from.
+enum class origin {
+    /// The tool's own words: shown as they are, never masked.
+    own,
+    /// Text of the file or the command line: escaped, and masked where it holds a password.
+    file,
+    /// A key of the map the tools receive: escaped; its user shown whole, since a key is what
+    /// the tools look up and a user name is no secret (a password that is its user name is a
+    /// finding of its own), its host masked like the file's text, since a host comes from a
+    /// target's scope, where a password typed into the wrong place would stand.
+    key,
+};
+
+/// Text of the file or the command line, to go into a report_text.
+struct file_text {
+    std::string_view text;
+};
+
+/// A key of the map, to go into a report_text.
+struct key_text {
+    std::string_view text;
+};
+
+struct text_piece {
+    std::string text;
+    origin from;
+};
+
+/// The tool's words and the file's text, in order.
+class report_text {
+public:
+    report_text() = default;
+    /// The tool's own words.
+    explicit report_text(std::string_view own) { *this << own; }
+
+    report_text& operator<<(std::string_view own) { return add(own, origin::own); }
+    report_text& operator<<(file_text text) { return add(text.text, origin::file); }
+    report_text& operator<<(key_text text) { return add(text.text, origin::key); }
+    report_text& operator<<(const report_text& more) {
+        for (const text_piece& piece : more.pieces_) {
+            add(piece.text, piece.from);
+        }
+        return *this;
+    }
+
+    const std::vector<text_piece>& pieces() const { return pieces_; }
+    bool empty() const { return pieces_.empty(); }
+    /// Every piece as it stands, unmasked and unescaped: for comparing and testing.
+    std::string raw() const {
+        std::string text;
+        for (const text_piece& piece : pieces_) {
+            text += piece.text;
+        }
+        return text;
+    }
+
+private:
+    report_text& add(std::string_view text, origin from) {
+        if (text.empty()) {
+            return *this;
+        }
+        if (!pieces_.empty() && pieces_.back().from == from) {
+            pieces_.back().text += text;
+        } else {
+            pieces_.push_back({std::string(text), from});
+        }
+        return *this;
+    }
+
+    std::vector<text_piece> pieces_;
+};
+
+/// `text` quoted as reports quote a name or an entry of the file: 'text'.
+inline report_text quoted(std::string_view text) {
+    report_text quoted_text;
+    quoted_text << "'" << file_text{text} << "'";
+    return quoted_text;
+}
+
+}  // namespace credcheck
