@@ -8,6 +8,9 @@
 //   BM_Parse/N      PlainTextParser::parse into a fresh map, log records dropped
 //   BM_BulkParse/N  read the file and Boost.JSON parse: the floor of read_json
 //   BM_ReadJson/N   read_json over the library's stream of the file
+//   BM_CredcheckReport/N, BM_CredcheckJson/N (120,000 targets and up, when credcheck is built)
+//                   credcheck's walk over the file and its human or JSON report, written to a
+//                   stream that drops it: what the tool costs beside parse
 //
 // Every benchmark reports bytes/s and entries/s; "output_entries" is the number of entries a
 // parse of the document hands out and "input_bytes" its size. Bench/ratios.py turns a run into
@@ -27,6 +30,15 @@
 #include <PlainTextFileParser/JsonBinding.h>
 #include <PlainTextFileParser/PlainTextFileParser.h>
 #include <PlainTextFileParser/detail/RegularFileStream.h>
+
+#ifdef PTFP_BENCH_CREDCHECK
+#include <ostream>
+#include <streambuf>
+
+#include "HumanReport.h"
+#include "JsonReport.h"
+#include "Report.h"
+#endif
 
 #include "BenchSupport.h"
 #include "DocumentGenerator.h"
@@ -88,6 +100,36 @@ void BM_ReadJson(benchmark::State& state, const BenchDocument* document) {
     set_counters(state, *document);
 }
 
+#ifdef PTFP_BENCH_CREDCHECK
+// Takes whatever is written and keeps none of it.
+class null_buffer : public std::streambuf {
+protected:
+    int_type overflow(int_type c) override { return traits_type::not_eof(c); }
+    std::streamsize xsputn(const char*, std::streamsize count) override { return count; }
+};
+
+template <bool Json>
+void BM_Credcheck(benchmark::State& state, const BenchDocument* document) {
+    null_buffer dropped;
+    std::ostream out(&dropped);
+    credcheck::options opts;
+    opts.file = document->path;
+    for (auto _ : state) {
+        const credcheck::report r = credcheck::build_report(opts);
+        if (r.walk.entries.size() != document->entries.size()) {
+            state.SkipWithError("credcheck's walk does not hand out the generator's entries");
+            break;
+        }
+        if (Json) {
+            credcheck::write_json_report(out, r);
+        } else {
+            credcheck::write_human_report(out, r, false);
+        }
+    }
+    set_counters(state, *document);
+}
+#endif
+
 bool large_requested(int& argc, char** argv) {
     const char* env = std::getenv("PTFP_BENCH_LARGE");
     bool large = env != nullptr && *env != '\0' && std::string(env) != "0";
@@ -138,6 +180,12 @@ int main(int argc, char** argv) {
         add("BM_Parse", BM_Parse);
         add("BM_BulkParse", BM_BulkParse);
         add("BM_ReadJson", BM_ReadJson);
+#ifdef PTFP_BENCH_CREDCHECK
+        if (targets >= 120000) {
+            add("BM_CredcheckReport", BM_Credcheck<false>);
+            add("BM_CredcheckJson", BM_Credcheck<true>);
+        }
+#endif
     }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -3,7 +3,8 @@
 
 From the medians of CPU time measured side by side in one run: parse / floor for the
 120,000-target and the 20-target document, read_json / (read + JSON parse), the peak heap growth
-of parse / the floor's, and the CPU time per output entry for every document size, plotted with
+of parse / the floor's, credcheck's walk and reports / parse on the 120,000-target document, and
+the CPU time per output entry for every document size, plotted with
 gnuplot (SVG). Each ratio is marked PASS or FAIL against its target. It is a report: the exit
 status is 0 whatever the verdicts, and 1 only when its input cannot be read. Standard library
 only.
@@ -75,6 +76,10 @@ def main():
          ratio(runs, "BM_ReadJson/120000", "BM_BulkParse/120000"), 1.2),
         ("peak heap growth parse / floor, 120000 targets",
          heap["parse_peak_bytes"] / heap["floor_peak_bytes"] if heap else None, 1.1),
+        ("credcheck report / parse, 120000 targets",
+         ratio(runs, "BM_CredcheckReport/120000", "BM_Parse/120000"), 2.0),
+        ("credcheck --json / parse, 120000 targets",
+         ratio(runs, "BM_CredcheckJson/120000", "BM_Parse/120000"), 2.0),
     ]
     print(f"  {'ratio':<50} {'value':>7}   target")
     for label, value, target in rows:
