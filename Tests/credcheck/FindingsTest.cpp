@@ -5,12 +5,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "Report.h"
+#include "TerminalWriter.h"
 #include "TestSupport.h"
 
 namespace {
@@ -18,12 +20,16 @@ namespace {
 using namespace credcheck;
 using test_support::TempDir;
 
-std::vector<std::string> warning_kinds(const report& r) {
-    std::vector<std::string> kinds;
-    for (const warning& w : r.warnings) {
-        kinds.push_back(w.kind);
+// "rule line:column" for each finding, in report order; "rule file" for the file as a whole.
+std::vector<std::string> rules_found(const report& r) {
+    std::vector<std::string> rules;
+    for (const finding& f : r.findings) {
+        rules.push_back(std::string(f.rule->id) + " " +
+                        (f.at.known()
+                             ? std::to_string(f.at.line) + ":" + std::to_string(f.at.column)
+                             : std::string("file")));
     }
-    return kinds;
+    return rules;
 }
 
 // "key: kept <source>; dropped <source> (same|different)..."
@@ -64,23 +70,24 @@ std::vector<std::string> problems(const file_walk& walk) {
 struct FindingsCase {
     const char* name;
     std::string document;
-    std::vector<std::string> warnings;  // kinds, in report order
+    std::vector<std::string> rules;     // as rules_found() writes them
     std::vector<std::string> shadowed;  // as shadowing() writes them
     std::vector<std::string> problems;  // absent and unusable members
-    std::size_t unknown_aliases;
-    std::size_t rejected_scopes;
-    bool findings;  // --strict fails
+    bool strict_fails;
 };
 
+// Each file is written with one member or element to a line, so that the positions read off it.
 const FindingsCase kCases[] = {
     {"Clean",
-     R"({"connection_credentials": {"a": "u:Pass-1"}, "target_systems": ["a@10.0.0.1"],
-         "kms_credentials": [], "bmc_credentials": [], "privpassword": "", "newpassword": ""})",
+     "{\n"
+     R"(  "connection_credentials": {"a": "u:Pass-1"},)"
+     "\n"
+     R"(  "target_systems": ["a@10.0.0.1"], "kms_credentials": [], "bmc_credentials": [],)"
+     "\n"
+     R"(  "privpassword": "", "newpassword": "", "$schema": "credentials.schema.json"})",
      {},
      {},
      {},
-     0,
-     0,
      false},
     {"AbsentMembersAreNoFinding",
      R"({"connection_credentials": {"a": "u:Pass-1"}, "target_systems": ["a@10.0.0.1"]})",
@@ -88,56 +95,64 @@ const FindingsCase kCases[] = {
      {},
      {"kms_credentials absent", "bmc_credentials absent", "privpassword absent",
       "newpassword absent"},
-     0,
-     0,
      false},
-    {"CredentialWithoutColonAndEmptyPassword",
-     R"({"connection_credentials": {"a": "justuser", "b": "u:", "c": "v:Pass-2"},
-         "target_systems": ["a@10.0.0.1", "b@10.0.0.2", "c@10.0.0.3"]})",
-     {"no-colon", "empty-password"},
+    {"CredentialWithoutColonEmptyPasswordAndUnused",
+     "{\"connection_credentials\": {\n"
+     "  \"a\": \"justuser\",\n"
+     "  \"b\": \"u:\",\n"
+     "  \"c\": \"v:Pass-2\",\n"
+     "  \"d\": \"w:Pass-3\"},\n"
+     R"( "target_systems": ["a@10.0.0.1", "b@10.0.0.2", "c@10.0.0.3"]})",
+     {"no-colon 2:8", "empty-password 3:8", "unused-credential 5:3"},
      {},
      {"kms_credentials absent", "bmc_credentials absent", "privpassword absent",
       "newpassword absent"},
-     0,
-     0,
      true},
     {"OverlappingScopesWithDifferentPasswords",
-     R"({"connection_credentials": {"a": "u:Pass-1", "b": "u:Pass-2"},
-         "target_systems": ["a@10.0.0.0/30", "b@10.0.0.2-3", "a@10.0.0.1"]})",
-     {},
+     "{\"connection_credentials\": {\"a\": \"u:Pass-1\", \"b\": \"u:Pass-2\"},\n"
+     " \"target_systems\": [\n"
+     "  \"a@10.0.0.0/30\",\n"
+     "  \"b@10.0.0.2-3\",\n"
+     "  \"a@10.0.0.1\"]}",
+     {"shadowed-key 4:3", "no-effect 5:3"},
      {"u@10.0.0.1: kept target_systems[0]; dropped target_systems[2] (same)",
       "u@10.0.0.2: kept target_systems[0]; dropped target_systems[1] (different)"},
      {"kms_credentials absent", "bmc_credentials absent", "privpassword absent",
       "newpassword absent"},
-     0,
-     0,
      true},
+    {"SamePasswordOverlapIsANote",
+     "{\"connection_credentials\": {\"a\": \"u:Pass-1\"},\n"
+     " \"target_systems\": [\"a@10.0.0.0/30\", \"a@10.0.0.2-5\"]}",
+     {"shadowed-key 2:38"},
+     {"u@10.0.0.2: kept target_systems[0]; dropped target_systems[1] (same)"},
+     {"kms_credentials absent", "bmc_credentials absent", "privpassword absent",
+      "newpassword absent"},
+     false},
     {"TargetNamedLikeTheBmcKey",
-     R"({"connection_credentials": {"a": "u:Pass-1", "b": "u:Pass-2"},
-         "target_systems": ["a@bmc-password", "b@kmsid"], "bmc_credentials": ["b"],
-         "kms_credentials": ["x"], "privpassword": "P", "newpassword": "N"})",
-     {"reserved-host", "reserved-host"},
+     "{\"connection_credentials\": {\"a\": \"u:Pass-1\", \"b\": \"u:Pass-2\"},\n"
+     " \"target_systems\": [\"a@bmc-password\", \"b@kmsid\"],\n"
+     " \"bmc_credentials\": [\"b\"], \"kms_credentials\": [\"x\"],\n"
+     " \"privpassword\": \"Priv-Pw-7\", \"newpassword\": \"New-Pw-8\"}",
+     {"reserved-host 2:21", "reserved-host 2:39", "no-effect 3:22", "unknown-alias 3:48"},
      {"u@bmc-password: kept target_systems[0]; dropped bmc_credentials[0] (different)"},
      {},
-     1,
-     0,
      true},
     {"SkippedEntries",
-     R"({"connection_credentials": {"a": "u:Pass-1"},
-         "target_systems": ["ghost@10.0.0.1", "10.0.0.2", "a@10.0.0.300", "a@"],
-         "kms_credentials": ["a", "ghost"], "bmc_credentials": ["ghost"],
-         "privpassword": "P", "newpassword": "N"})",
+     "{\"connection_credentials\": {\"a\": \"u:Pass-1\"},\n"
+     " \"target_systems\": [\"ghost@10.0.0.1\", \"10.0.0.2\", \"a@10.0.0.300\", \"a@\"],\n"
+     " \"kms_credentials\": [\"a\", \"ghost\"], \"bmc_credentials\": [\"ghost\"],\n"
+     " \"privpassword\": \"Priv-Pw-7\", \"newpassword\": \"New-Pw-8\"}",
+     {"unknown-alias 2:21", "unknown-alias 2:39", "rejected-scope 2:51", "rejected-scope 2:67",
+      "unknown-alias 3:27", "unknown-alias 3:57"},
      {},
      {},
-     {},
-     4,
-     2,
      true},
     {"MembersOfTheWrongShape",
      R"({"connection_credentials": {"a": "u:Pass-1", "b/c~": {}}, "target_systems": 5,
          "kms_credentials": ["a", 1], "bmc_credentials": {}, "privpassword": null,
          "newpassword": [true]})",
-     {},
+     {"unusable-member 1:28", "unusable-member 1:77", "unusable-member 2:29",
+      "unusable-member 2:58", "unusable-member 2:78", "unusable-member 3:25"},
      {},
      {"/connection_credentials/b~1c~0 is an object, expected a string (every credential is "
       "ignored)",
@@ -145,17 +160,39 @@ const FindingsCase kCases[] = {
       "/kms_credentials/1 is a number, expected a string (the whole list is ignored)",
       "/bmc_credentials is an object, expected an array of strings",
       "/privpassword is null, expected a string", "/newpassword is an array, expected a string"},
-     0,
-     0,
      true},
     {"ManyEntriesFromFewBytes",
-     R"({"connection_credentials": {"a": "u:Pass-1"}, "target_systems": ["a@10.1.0.0/16"],
-         "kms_credentials": [], "bmc_credentials": [], "privpassword": "", "newpassword": ""})",
-     {"many-entries"},
+     "{\"connection_credentials\": {\"a\": \"u:Pass-1\"},\n"
+     " \"target_systems\": [\"a@10.1.0.0/16\"]}",
+     {"many-entries 2:21"},
      {},
+     {"kms_credentials absent", "bmc_credentials absent", "privpassword absent",
+      "newpassword absent"},
+     true},
+    {"MembersGivenTwiceAndMisspelled",
+     "{\"target_systems\": [\"a@10.0.0.1\", \"a@10.0.0.2\"],\n"
+     " \"connection_credentials\": {\"a\": \"u:Old-Pass-1\",\n"
+     "                            \"a\": \"u:New-Pass-2\"},\n"
+     " \"target_sytems\": [\"a@10.0.0.9\"],\n"
+     " \"target_systems\": [\"a@10.0.0.3\"]}",
+     {"duplicate-member 1:2", "duplicate-member 2:29", "unknown-member 4:2"},
      {},
-     0,
-     0,
+     {"kms_credentials absent", "bmc_credentials absent", "privpassword absent",
+      "newpassword absent"},
+     true},
+    {"PasswordsReusedAndInNames",
+     "{\"connection_credentials\": {\n"
+     "  \"ops\": \"operator:Shared-Pw-1\",\n"
+     "  \"lab\": \"labuser:Shared-Pw-1\",\n"
+     "  \"adm\": \"admin:admin\",\n"
+     "  \"Inside-Pw-3x\": \"x:Inside-Pw-3\"},\n"
+     " \"target_systems\": [\"ops@10.0.0.1\", \"lab@10.0.0.2\", \"adm@10.0.0.3\",\n"
+     "                    \"Inside-Pw-3x@Shared-Pw-1.example\"],\n"
+     " \"privpassword\": \"Shared-Pw-1\"}",
+     {"reused-password 2:10", "password-in-name 4:10", "password-in-name 5:19",
+      "password-in-name 7:21"},
+     {},
+     {"kms_credentials absent", "bmc_credentials absent", "newpassword absent"},
      true},
 };
 
@@ -165,22 +202,29 @@ void PrintTo(const FindingsCase& c, std::ostream* os) {
 
 class Findings : public ::testing::TestWithParam<FindingsCase> {};
 
-TEST_P(Findings, ComeFromTheWalk) {
+TEST_P(Findings, ComeFromTheWalkWithTheirPlaces) {
     const FindingsCase& c = GetParam();
     TempDir dir;
     const std::string path = dir.write("credentials.json", c.document);
     ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
     const report r = build_report(for_file(path));
 
-    EXPECT_EQ(warning_kinds(r), c.warnings);
+    EXPECT_EQ(rules_found(r), c.rules);
     EXPECT_EQ(shadowing(r.walk), c.shadowed);
     EXPECT_EQ(problems(r.walk), c.problems);
-    EXPECT_EQ(r.walk.unknown_aliases.size(), c.unknown_aliases);
-    EXPECT_EQ(r.walk.rejected_scopes.size(), c.rejected_scopes);
-    EXPECT_EQ(has_findings(r), c.findings);
+    EXPECT_EQ(has_findings(r), c.strict_fails);
     options strict = for_file(path);
     strict.strict = true;
-    EXPECT_EQ(exit_status_for(r, strict), c.findings ? EXIT_FINDINGS : EXIT_CLEAN);
+    EXPECT_EQ(exit_status_for(r, strict), c.strict_fails ? EXIT_FINDINGS : EXIT_CLEAN);
+    // No finding, as a report shows it, says a password.
+    for (const finding& f : r.findings) {
+        std::ostringstream shown;
+        terminal_writer line(shown, r.mask, false);
+        line(f.message).end_line();
+        for (const std::string& secret : r.walk.index.secrets) {
+            EXPECT_EQ(shown.str().find(secret), std::string::npos) << f.rule->id;
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Documents, Findings, ::testing::ValuesIn(kCases),
@@ -271,11 +315,11 @@ TEST(Warnings, FileOwnedByAnotherUser) {
     TempDir dir;
     const std::string path = dir.write("credentials.json", R"({"privpassword": "P"})");
     ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
-    EXPECT_TRUE(build_report(for_file(path)).warnings.empty());
+    EXPECT_TRUE(build_report(for_file(path)).findings.empty());
     ASSERT_EQ(::chown(path.c_str(), 4242, 4242), 0);
     const report r = build_report(for_file(path));
-    EXPECT_EQ(warning_kinds(r), (std::vector<std::string>{"owner"}));
-    EXPECT_NE(r.warnings[0].message.raw().find("user ID 4242"), std::string::npos);
+    EXPECT_EQ(rules_found(r), (std::vector<std::string>{"owner file"}));
+    EXPECT_NE(r.findings[0].message.raw().find("user ID 4242"), std::string::npos);
 }
 
 // Neither a file of root's nor one of the caller's is worth the owner warning.
@@ -288,8 +332,8 @@ TEST(Warnings, FileOwnedByRootOrByTheCaller) {
     ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
     ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
     const auto owner_warned = [&] {
-        const std::vector<std::string> kinds = warning_kinds(build_report(for_file(path)));
-        return std::find(kinds.begin(), kinds.end(), "owner") != kinds.end();
+        const std::vector<std::string> rules = rules_found(build_report(for_file(path)));
+        return std::find(rules.begin(), rules.end(), "owner file") != rules.end();
     };
     ASSERT_EQ(::seteuid(4242), 0);
     const bool of_root = owner_warned();

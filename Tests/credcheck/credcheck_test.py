@@ -8,6 +8,7 @@ Each CASE is one function below; CTest runs each as a test of its own.
 """
 
 import argparse
+import difflib
 import json
 import os
 import resource
@@ -255,7 +256,7 @@ def case_json_fields():
     check(lines[0] == "{" and lines[1].startswith('  "file": ') and lines[-1] == "}"
           and '    "code": 0,' in lines and "  \"entries\": [" in lines,
           f"--json is not written one member to a line, two spaces a level: {lines[:4]}")
-    check(list(doc) == ["file", "result", "summary", "sources", "entries", "records",
+    check(list(doc) == ["file", "result", "summary", "sources", "entries", "findings", "records",
                         "diagnostics"], f"members {list(doc)}")
     keys = [e["key"] for e in doc["entries"]]
     check(keys == sorted(keys, key=lambda k: k.encode()), f"entries not sorted: {keys}")
@@ -275,13 +276,20 @@ def case_json_fields():
           f"source {sources['privpassword']}")
     check("svc_store@fd00::1" in keys, f"entry keys {keys}")
     check(doc["summary"] == {"entries": 9, "shadowed": 0, "unknown_aliases": 4,
-                             "rejected_scopes": 1, "unusable_members": 0, "warnings": 1},
+                             "rejected_scopes": 1, "unusable_members": 0, "findings": 6,
+                             "errors": 0, "warnings": 6, "notes": 0},
           f"summary {doc['summary']}")
+    check(all(list(f) == ["rule", "severity", "message", "line", "column", "source"]
+              for f in doc["findings"]), f"finding members {doc['findings'][:1]}")
+    check([(f["rule"], f["line"], f["column"]) for f in doc["findings"]] ==
+          [("permissions", None, None), ("unknown-alias", 11, 5), ("unknown-alias", 12, 5),
+           ("rejected-scope", 13, 5), ("unknown-alias", 15, 32), ("unknown-alias", 16, 30)],
+          f"findings {doc['findings']}")
     for record in doc["records"]:
         check(set(record) == {"level", "file", "line", "text"}, f"record members {record}")
     diagnostics = doc["diagnostics"]
     check(set(diagnostics) == {"file_error", "parse_error", "keys", "unknown_aliases",
-                               "rejected_scopes", "warnings"},
+                               "rejected_scopes"},
           f"diagnostics members {list(diagnostics)}")
     check([k["key"] for k in diagnostics["keys"]] == KEYS, "diagnostics keys not in member order")
     bound = {k["key"]: k["bound"] for k in diagnostics["keys"]}
@@ -291,7 +299,8 @@ def case_json_fields():
     check(all(k["state"] == "bound" and k["problem"] is None for k in diagnostics["keys"]),
           "a bound key with a problem")
     check(diagnostics["parse_error"] is None, "parse_error on a valid document")
-    check(diagnostics["rejected_scopes"] == [{"source": 5, "scope": "10.1.0.999"}],
+    check(diagnostics["rejected_scopes"] == [{"source": 5, "scope": "10.1.0.999", "line": 13,
+                                              "column": 5}],
           f"rejected_scopes {diagnostics['rejected_scopes']}")
 
 
@@ -311,12 +320,12 @@ def case_log_records():
         check(any(expected["text"] in line for line in body), f"human records {body}")
         check(any(trace in line for line in body) == verbose, f"human trace record: {body}")
     _, body = section(run("--verbose", fixture("complete.json")).stdout, "Targets")
-    check(body == ["target_systems[0] 'ops@10.1.0.1-3': 3 addresses",
-                   "target_systems[1] 'lab@east@10.1.5.9': 1 address",
-                   "target_systems[2] 'store@[FD00::0:1]': 1 address",
-                   "target_systems[3] 'ghost@10.1.9.9': unknown alias",
-                   "target_systems[4] '10.1.9.10': unknown alias",
-                   "target_systems[5] 'ops@10.1.0.999': host scope refused"],
+    check(body == ["target_systems[0] 'ops@10.1.0.1-3' (line 8:5): 3 addresses",
+                   "target_systems[1] 'lab@east@10.1.5.9' (line 9:5): 1 address",
+                   "target_systems[2] 'store@[FD00::0:1]' (line 10:5): 1 address",
+                   "target_systems[3] 'ghost@10.1.9.9' (line 11:5): unknown alias",
+                   "target_systems[4] '10.1.9.10' (line 12:5): unknown alias",
+                   "target_systems[5] 'ops@10.1.0.999' (line 13:5): host scope refused"],
           f"targets {body}")
 
 
@@ -333,11 +342,11 @@ def case_unknown_aliases():
             sources[u["source"]]["entry"], u["alias"])
            for u in doc["diagnostics"]["unknown_aliases"]]
     check(got == expected, f"unknown_aliases {got}")
-    _, body = section(run(fixture("complete.json")).stdout, "Why keys are missing")
+    _, body = section(run(fixture("complete.json")).stdout, "Findings")
     for member, index, entry, alias in expected:
         tail = "that alias" if entry == alias else f"the alias '{alias}'"
-        line = f"{member}[{index}] '{entry}': no credential under {tail}; skipped"
-        check(line in body, f"human report lacks {line!r}: {body}")
+        line = f"unknown-alias: {member}[{index}] '{entry}': no credential under {tail}; skipped"
+        check(any(shown.endswith(line) for shown in body), f"human report lacks {line!r}: {body}")
     check(not any("lab@east" in line for line in body), "a known alias holding '@' is reported")
 
 
@@ -441,15 +450,16 @@ def case_permission_warning():
             os.chmod(path, mode)
             done = run(path)
             check(done.returncode == 0, f"mode {mode:04o}: exit {done.returncode}")
-            line = (f"permissions: permissions {mode:04o} for '{path}' are too open; "
+            line = (f"warning  permissions: permissions {mode:04o} for '{path}' are too open; "
                     "credential files should be readable by their owner only (chmod 600)")
             _, body = section(done.stdout, "Result")
-            warnings = section(done.stdout, "Warnings")[1] if warned else []
-            check((line in warnings) == warned, f"mode {mode:04o}: expected the warning: {warned}")
-            check(("1 warning" in body[2]) == warned, f"mode {mode:04o}: summary {body[2]!r}")
+            findings = section(done.stdout, "Findings")[1]
+            check(any(f.startswith("file ") and f.endswith(line) for f in findings) == warned,
+                  f"mode {mode:04o}: expected the warning: {warned}")
+            check((", 6 warnings," in body[2]) == warned, f"mode {mode:04o}: summary {body[2]!r}")
             _, doc = run_json(path)
-            kinds = [w["kind"] for w in doc["diagnostics"]["warnings"]]
-            check(("permissions" in kinds) == warned, f"mode {mode:04o}: warnings {kinds}")
+            rules = [f["rule"] for f in doc["findings"]]
+            check(("permissions" in rules) == warned, f"mode {mode:04o}: findings {rules}")
 
 
 def under_sanitizer():
@@ -464,13 +474,13 @@ def under_sanitizer():
 HOSTILE_FILES = [
     ("one scope asked for by 100 entries",
      {"connection_credentials": {"ops": "operator:Hostile-Scope-Pw"},
-      "target_systems": ["ops@10.20.0.0/20"] * 100}, 4094, 20_000),
+      "target_systems": ["ops@10.20.0.0/20"] * 100}, 4094, 100_000),
     ("a 4,000-character alias on a /20",
      {"connection_credentials": {"a" * 4000: "operator:Hostile-Alias-Pw"},
-      "target_systems": ["a" * 4000 + "@10.30.0.0/20"]}, 4094, 20_000),
+      "target_systems": ["a" * 4000 + "@10.30.0.0/20"]}, 4094, 100_000),
     ("one 8 MB password",
      {"connection_credentials": {"big": "operator:" + "Pw8" * (8 << 18)},
-      "target_systems": ["big@10.40.0.1"], "kms_credentials": ["big"]}, 2, 20_000),
+      "target_systems": ["big@10.40.0.1"], "kms_credentials": ["big"]}, 2, 100_000),
     ("10,000 distinct 40-character passwords",
      {"connection_credentials": {f"c{i}": f"user{i}:Pw-{i:08d}-" + "x" * 27
                                  for i in range(10000)},
@@ -614,6 +624,89 @@ def case_out_of_memory():
         check(outcomes == {"complete", "out of memory"}, f"only {outcomes} seen")
 
 
+# Files that pass a careless --strict while the tool family silently receives less than they
+# seem to say: each must fail --strict with a finding of its rule, at its line.
+STRICT_FILES = [
+    ("a list written twice", "duplicate-member", 1,
+     '{"target_systems": ["ops@10.0.0.1"],\n'
+     ' "connection_credentials": {"ops": "operator:Gx7#qLp2@vR9!mZ"},\n'
+     ' "target_systems": ["ops@10.0.0.2"]}'),
+    ("an alias written twice", "duplicate-member", 2,
+     '{"connection_credentials": {\n'
+     '  "ops": "operator:Gx7#qLp2@vR9!mZ",\n'
+     '  "ops": "operator:Tw8$kMn3#xS4!pQ"},\n'
+     ' "target_systems": ["ops@10.0.0.1"]}'),
+    ("a misspelled member", "unknown-member", 3,
+     '{"connection_credentials": {"ops": "operator:Gx7#qLp2@vR9!mZ"},\n'
+     ' "kms_credentials": ["ops"],\n'
+     ' "target_sytems": ["ops@10.0.0.1"]}'),
+    ("a credential no list uses", "unused-credential", 3,
+     '{"connection_credentials": {\n'
+     '  "ops": "operator:Gx7#qLp2@vR9!mZ",\n'
+     '  "spare": "spare:Tw8$kMn3#xS4!pQ"},\n'
+     ' "target_systems": ["ops@10.0.0.1"]}'),
+    ("an entry whose keys others hold", "no-effect", 3,
+     '{"connection_credentials": {"ops": "operator:Gx7#qLp2@vR9!mZ"},\n'
+     ' "target_systems": ["ops@10.0.0.0/30",\n'
+     '                    "ops@10.0.0.2"]}'),
+    ("15 /16 blocks behind a 10 KB comment", "many-entries", 3,
+     '// ' + "x" * 10_000 + '\n'
+     '{"connection_credentials": {"ops": "operator:Gx7#qLp2@vR9!mZ"},\n'
+     ' "target_systems": [' + ", ".join(f'"ops@10.{i}.0.0/16"' for i in range(15)) + ']}'),
+    ("a dictionary password", "weak-password", 1,
+     '{"connection_credentials": {"ops": "admin:password1"},\n'
+     ' "target_systems": ["ops@10.0.0.1"]}'),
+    ("a password that is its user name", "password-in-name", 1,
+     '{"connection_credentials": {"ops": "admin:admin"},\n'
+     ' "target_systems": ["ops@10.0.0.1"]}'),
+    ("one password under three aliases", "reused-password", 3,
+     '{"connection_credentials": {\n'
+     '  "a": "one:Gx7#qLp2@vR9!mZ",\n'
+     '  "b": "two:Gx7#qLp2@vR9!mZ",\n'
+     '  "c": "three:Gx7#qLp2@vR9!mZ"},\n'
+     ' "target_systems": ["a@10.0.0.1", "b@10.0.0.2", "c@10.0.0.3"]}'),
+]
+
+CLEAN_FILE = ('{"connection_credentials": {\n'
+              '  "ops": "operator:Gx7#qLp2@vR9!mZ",\n'
+              '  "bmc": "bmcadmin:Tw8$kMn3#xS4!pQ"},\n'
+              ' "target_systems": ["ops@10.0.0.0/30", "bmc@bmc[01-04].lab.example"],\n'
+              ' "kms_credentials": ["ops"], "bmc_credentials": ["bmc"],\n'
+              ' "privpassword": "Hv5%rNc8&yT2^wLe"}')
+
+
+def case_strict_gate():
+    with tempfile.TemporaryDirectory() as directory:
+        clean = write_file(directory, "clean.json", CLEAN_FILE.encode())
+        done = run("--strict", clean)
+        check(done.returncode == 0, f"a clean file fails --strict:\n{done.stdout}")
+        status, doc = run_json("--strict", clean)
+        check(status == 0 and doc["findings"] == [], f"findings of a clean file: {doc['findings']}")
+        for number, (name, rule, line, text) in enumerate(STRICT_FILES):
+            path = write_file(directory, f"strict-{number}.json", text.encode())
+            status, doc = run_json("--strict", path)
+            check(status == 1, f"{name}: --strict exits {status}")
+            found = [(f["rule"], f["line"]) for f in doc["findings"]]
+            check((rule, line) in found, f"{name}: no {rule} at line {line} in {found}")
+            human = run("--strict", path).stdout
+            check(f"warning  {rule}: " in human, f"{name}: {rule} not in the human report")
+            # A password that is a user name shows wherever its keys do: that is the finding.
+            for password in passwords_of(path) if rule != "password-in-name" else []:
+                check(password not in human, f"{name}: a finding shows a password")
+            check(run(path).returncode == 0 or rule == "weak-password",
+                  f"{name}: fails without --strict")
+        # A rule the file knowingly breaks is accepted; a rule that does not exist is no option.
+        loose = write_file(directory, "loose.json", CLEAN_FILE.encode(), mode=0o644)
+        check(run("--strict", loose).returncode == 1, "a file others may read passes --strict")
+        check(run("--strict", "--ignore", "permissions", loose).returncode == 0,
+              "--ignore permissions does not accept it")
+        check(run("--ignore", "no-such-rule", loose).returncode == 2, "--ignore of no rule")
+        # --max-entries lowers the bar for many-entries.
+        _, doc = run_json("--max-entries", "5", clean)
+        check([f["rule"] for f in doc["findings"]] == ["many-entries"],
+              f"--max-entries 5: {doc['findings']}")
+
+
 def case_safe_output():
     with tempfile.TemporaryDirectory() as directory:
         document = json.dumps({
@@ -675,12 +768,13 @@ def case_shadowed_keys():
         check(second["key"] == "u@bmc-password"
               and doc["sources"][second["first_dropped"][0]]["member"] == "bmc_credentials",
               f"second {second}")
-        check("reserved-host" in [w["kind"] for w in doc["diagnostics"]["warnings"]],
+        check("reserved-host" in [f["rule"] for f in doc["findings"]],
               "no warning for a target named bmc-password")
         heading, body = section(run(path).stdout, "Shadowed keys")
         check(heading == "Shadowed keys (2)", f"heading {heading!r}")
-        check(body[:2] == ["u@10.0.0.2: kept target_systems[0] 'a@10.0.0.0/30'",
-                           "dropped target_systems[1] 'b@10.0.0.2' (a different password)"],
+        check(body[:2] == ["u@10.0.0.2: kept target_systems[0] 'a@10.0.0.0/30' (line 1:93)",
+                           "dropped target_systems[1] 'b@10.0.0.2' (line 1:110), "
+                           "a different password"],
               f"human {body}")
         _, body = section(run("--reveal", path).stdout, "Shadowed keys")
         check(body[0].endswith("'Pw-Shadow-1'") and "'Pw-Shadow-2'" in body[1],
@@ -693,7 +787,8 @@ def case_host():
     check(done.returncode == 0, f"exit {done.returncode}")
     heading, body = section(done.stdout, "Entries for fd00::1")
     check(heading == "Entries for fd00::1 (1)", f"heading {heading!r}")
-    check(body == [f"svc_store@fd00::1  {MASK}  target_systems[2] 'store@[FD00::0:1]'"],
+    check(body == [f"svc_store@fd00::1  {MASK}  target_systems[2] 'store@[FD00::0:1]' "
+                   "(line 10:5)"],
           f"body {body}")
     check("Log records" not in done.stdout, "--host shows more than the host's keys")
     status, doc = run_json("--host", "10.1.0.2", path)
@@ -785,6 +880,30 @@ def case_colour():
     check("\033[" not in run_on_terminal(path, env={"NO_COLOR": "1"}), "colour despite NO_COLOR")
     check("\033[" not in run(path).stdout, "colour into a pipe")
     check("\033[" not in run_on_terminal("--json", path), "colour in --json output")
+
+
+def case_readme_example():
+    """The README shows what the first command prints for the shipped example: it still does."""
+    root = os.path.dirname(os.path.dirname(os.path.abspath(ARGS.example)))
+    with open(os.path.join(root, "README.md"), encoding="utf-8") as readme:
+        text = readme.read()
+    shown = text.split("```\n", 2)[1]
+    with tempfile.TemporaryDirectory() as directory:
+        os.mkdir(os.path.join(directory, "examples"))
+        copy = os.path.join(directory, "examples", "credentials.json")
+        shutil.copyfile(ARGS.example, copy)
+        os.chmod(copy, 0o644)
+        done = subprocess.run([ARGS.tool, "examples/credentials.json"], capture_output=True,
+                              text=True, cwd=directory, timeout=60, check=False)
+    check(done.stdout == shown, "the README's example report differs from credcheck's:\n" +
+          "\n".join(difflib.unified_diff(shown.splitlines(), done.stdout.splitlines(),
+                                          "README.md", "credcheck", lineterm="")))
+    # examples/README.md shows it too, indented, after the command that prints it.
+    with open(os.path.join(root, "examples", "README.md"), encoding="utf-8") as walkthrough:
+        lines = walkthrough.read().split("\n")
+    first = lines.index("    $ build/tool/bin/credcheck examples/credentials.json") + 1
+    indented = [line[4:] for line in lines[first:first + len(shown.splitlines())]]
+    check(indented == shown.splitlines(), "examples/README.md shows another report")
 
 
 def case_default_file():

@@ -222,17 +222,30 @@ public:
     }
     void key_added(entry_source source, output_map::const_iterator entry) override {
         walk_.entries.push_back({&entry->first, &entry->second, source});
+        std::vector<bool>& added = added_[static_cast<std::size_t>(source.member)];
+        if (added.size() <= source.index) {
+            added.resize(source.index + 1);
+        }
+        added[source.index] = true;
     }
     void key_present(entry_source source, output_map::const_iterator held,
                      std::string_view dropped) override {
+        const bool different = dropped != held->second;
         shadow_state& shadow = shadows_[&held->first];
         ++shadow.dropped;
-        if (dropped != held->second) {
-            ++shadow.different;
-        }
+        shadow.different += different ? 1 : 0;
         if (shadow.first_dropped.size() < DROPPED_SOURCES_KEPT) {
             shadow.first_dropped.push_back(source);
         }
+        const auto [drop, first] = drop_of_.try_emplace(
+            static_cast<std::size_t>(source.member) << 56 | source.index, walk_.drops.size());
+        if (first) {
+            walk_.drops.push_back({source, 0, 0, false, 0});
+            first_held_.push_back(&held->first);
+        }
+        entry_drops& drops = walk_.drops[drop->second];
+        ++drops.dropped;
+        drops.different += different ? 1 : 0;
     }
     void walk_done(plain_text_info& record) override { walk_.record = std::move(record); }
 
@@ -267,6 +280,13 @@ public:
         shadows_.clear();
         std::sort(walk_.shadowed.begin(), walk_.shadowed.end(),
                   [](const shadowed_key& a, const shadowed_key& b) { return a.entry < b.entry; });
+        for (std::size_t i = 0; i < walk_.drops.size(); ++i) {
+            entry_drops& drops = walk_.drops[i];
+            const std::vector<bool>& added = added_[static_cast<std::size_t>(drops.source.member)];
+            drops.added_any = drops.source.index < added.size() && added[drops.source.index];
+            drops.first_held =
+                static_cast<std::size_t>(find_entry(walk_, *first_held_[i]) - walk_.entries.data());
+        }
     }
 
 private:
@@ -276,6 +296,12 @@ private:
 
     file_walk& walk_;
     std::unordered_map<const std::string*, shadow_state> shadows_;
+    // Which entries of each member added a key, by index.
+    std::array<std::vector<bool>, MEMBER_COUNT> added_;
+    // Where each entry that found a key held stands in walk_.drops, by member and index.
+    std::unordered_map<std::size_t, std::size_t> drop_of_;
+    // The first key each of walk_.drops found held.
+    std::vector<const std::string*> first_held_;
 };
 
 const std::vector<std::string>* list_of(const file_walk& walk, entry_source source) {
@@ -329,6 +355,14 @@ std::string source_name(entry_source source) {
         return member;
     }
     return std::string(member) + "[" + std::to_string(source.index) + "]";
+}
+
+report_text described_source(const file_walk& walk, entry_source source) {
+    report_text text(source_name(source));
+    if (!detail::is_password_member(source.member)) {
+        text << " " << quoted(source_entry(walk, source));
+    }
+    return text;
 }
 
 text_position source_position(const file_walk& walk, entry_source source) {

@@ -92,6 +92,19 @@ struct shadowed_key {
     std::vector<entry_source> first_dropped;
 };
 
+/// An entry that asked for keys already held, and what became of them.
+struct entry_drops {
+    entry_source source;
+    /// Keys it asked for that were held already: their values were dropped.
+    std::size_t dropped = 0;
+    /// How many of them would have stored another password.
+    std::size_t different = 0;
+    /// Whether it added a key of its own too; when not, it had no effect.
+    bool added_any = false;
+    /// Index into file_walk::entries of the first key it found held.
+    std::size_t first_held = 0;
+};
+
 /// Everything one walk over a credential file did. Its entries point into its own map, so it is
 /// moved, never copied.
 struct file_walk {
@@ -122,6 +135,8 @@ struct file_walk {
     std::vector<handed_entry> entries;
     /// Keys asked for more than once, in key order.
     std::vector<shadowed_key> shadowed;
+    /// Entries that asked for keys already held, in the order of the walk.
+    std::vector<entry_drops> drops;
     /// Entries skipped because their alias has no credential, in walk order.
     std::vector<entry_source> unknown_aliases;
     /// Targets skipped because spread_scope_ip refused their host scope, in walk order.
@@ -151,6 +166,9 @@ std::string_view source_password(const file_walk& walk, entry_source source);
 
 /// `source` as "target_systems[3]", or "privpassword" for the two passwords.
 std::string source_name(entry_source source);
+
+/// `source` with its entry: "target_systems[3] 'ops@10.0.0.0/30'", or "privpassword".
+report_text described_source(const file_walk& walk, entry_source source);
 
 /// Where the document gives `source`: the list element, or the password member's value.
 text_position source_position(const file_walk& walk, entry_source source);

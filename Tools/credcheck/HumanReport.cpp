@@ -24,12 +24,22 @@ bool same_source(entry_source a, entry_source b) {
     return a.member == b.member && a.index == b.index;
 }
 
-// `source` as "target_systems[3] 'ops@10.0.0.0/30'", or "privpassword".
+// "line 8:5", or "file" for what concerns the file as a whole.
+std::string position_of(text_position at) {
+    return at.known() ? "line " + std::to_string(at.line) + ":" + std::to_string(at.column)
+                      : std::string("file");
+}
+
+// `source` as "target_systems[3] 'ops@10.0.0.0/30' (line 8:5)", or "privpassword (line 3:19)".
 terminal_writer& write_source(terminal_writer& line, const file_walk& walk, entry_source source,
                               style look = style::plain) {
     line(source_name(source), look);
     if (!detail::is_password_member(source.member)) {
         line(" '", look).file(source_entry(walk, source), look)("'", look);
+    }
+    const text_position at = source_position(walk, source);
+    if (at.known()) {
+        line(" (" + position_of(at) + ")", look);
     }
     return line;
 }
@@ -117,22 +127,43 @@ void write_result(terminal_writer& line, const report& r) {
     line("  " + count_of(walk.entries.size(), "entry", "entries") + ", " +
          count_of(walk.shadowed.size(), "shadowed key", "shadowed keys") + ", " +
          count_of(walk.unknown_aliases.size(), "unknown alias", "unknown aliases") + ", " +
-         count_of(walk.rejected_scopes.size(), "rejected scope", "rejected scopes") + ", " +
-         count_of(r.warnings.size(), "warning", "warnings") +
+         count_of(walk.rejected_scopes.size(), "rejected scope", "rejected scopes") +
          (unusable_members(walk) > 0
               ? ", " + count_of(unusable_members(walk), "unusable member", "unusable members")
-              : std::string()))
+              : std::string()) +
+         "; " + count_of(findings_of(r, severity::error), "error", "errors") + ", " +
+         count_of(findings_of(r, severity::warning), "warning", "warnings") + ", " +
+         count_of(findings_of(r, severity::note), "note", "notes"))
         .end_line();
 }
 
-void write_warnings(terminal_writer& line, const report& r) {
-    if (r.warnings.empty()) {
+style look_of(severity level) {
+    switch (level) {
+        case severity::error:
+            return style::bad;
+        case severity::warning:
+            return style::warning;
+        case severity::note:
+            break;
+    }
+    return style::dim;
+}
+
+// Each finding on a line: where, how much it matters, its rule, and what was found.
+void write_findings(terminal_writer& line, const report& r) {
+    if (r.findings.empty()) {
         return;
     }
     line.end_line();
-    heading(line, "Warnings", r.warnings.size());
-    for (const warning& w : r.warnings) {
-        line("  ")(w.kind + ": ", style::warning)(w.message).end_line();
+    heading(line, "Findings", r.findings.size());
+    std::size_t column = 0;
+    for (const finding& f : r.findings) {
+        column = std::max(column, position_of(f.at).size());
+    }
+    for (const finding& f : r.findings) {
+        line("  " + position_of(f.at)).pad_to(column + 4, 2);
+        line(std::string(severity_name(f.level)), look_of(f.level)).pad_to(column + 13, 1);
+        line(std::string(f.rule->id) + ": ", look_of(f.level))(f.message).end_line();
     }
 }
 
@@ -203,9 +234,9 @@ void write_dropped(terminal_writer& line, const report& r, entry_source source,
         line(" '").file(value)("'");
     }
     if (value == kept_value) {
-        line(" (the same password)");
+        line(", the same password");
     } else {
-        line(" (a different password)", style::warning);
+        line(", a different password", style::warning);
     }
     line.end_line();
 }
@@ -330,23 +361,16 @@ void write_members(terminal_writer& line, const file_walk& walk) {
     }
 }
 
+// Entries skipped: their findings say which and why.
 void write_skipped(terminal_writer& line, const file_walk& walk) {
-    for (const entry_source& unknown : walk.unknown_aliases) {
-        const std::string_view alias = source_alias(walk, unknown);
-        write_source(line("  "), walk, unknown)(": no credential under ");
-        if (source_entry(walk, unknown) == alias) {
-            line("that alias");
-        } else {
-            line("the alias ")(quoted(alias));
-        }
-        line("; skipped").end_line();
+    if (walk.unknown_aliases.empty() && walk.rejected_scopes.empty()) {
+        return;
     }
-    for (const entry_source& rejected : walk.rejected_scopes) {
-        write_source(line("  "), walk, rejected)(": host scope ")(
-            quoted(detail::split_target_entry(source_entry(walk, rejected)).scope))(
-            " refused by spread_scope_ip; skipped and logged")
-            .end_line();
-    }
+    line("  entries skipped: " +
+         count_of(walk.unknown_aliases.size(), "unknown alias", "unknown aliases") + ", " +
+         count_of(walk.rejected_scopes.size(), "rejected scope", "rejected scopes") +
+         " (see Findings: unknown-alias, rejected-scope)")
+        .end_line();
 }
 
 void write_diagnostics(terminal_writer& line, const report& r) {
@@ -393,7 +417,7 @@ void write_human_report(std::ostream& out, const report& r, bool colour) {
     line("credcheck: ").file(r.walk.path).end_line();
     line.end_line();
     write_result(line, r);
-    write_warnings(line, r);
+    write_findings(line, r);
     write_entries(line, r, shown_entries(r));
     if (r.host) {
         write_case_variants(line, r);

@@ -184,18 +184,30 @@ void write_diagnostics(json_writer& json, const report& r) {
         json.key("source").value(std::uint64_t{source_number(walk, source)});
         json.key("scope").value(
             file_text{detail::split_target_entry(source_entry(walk, source)).scope});
-        json.end_object();
-    }
-    json.end_array();
-    json.key("warnings").begin_array();
-    for (const warning& w : r.warnings) {
-        json.begin_object(true);
-        json.key("kind").value(w.kind);
-        json.key("message").value(w.message);
+        write_position(json, source_position(walk, source));
         json.end_object();
     }
     json.end_array();
     json.end_object();
+}
+
+void write_findings(json_writer& json, const report& r) {
+    json.begin_array();
+    for (const finding& f : r.findings) {
+        json.begin_object(true);
+        json.key("rule").value(f.rule->id);
+        json.key("severity").value(severity_name(f.level));
+        json.key("message").value(f.message);
+        write_position(json, f.at);
+        json.key("source");
+        if (f.source) {
+            json.value(std::uint64_t{source_number(r.walk, *f.source)});
+        } else {
+            json.null();
+        }
+        json.end_object();
+    }
+    json.end_array();
 }
 
 void write_summary(json_writer& json, const report& r) {
@@ -206,7 +218,10 @@ void write_summary(json_writer& json, const report& r) {
     json.key("unknown_aliases").value(std::uint64_t{walk.unknown_aliases.size()});
     json.key("rejected_scopes").value(std::uint64_t{walk.rejected_scopes.size()});
     json.key("unusable_members").value(std::uint64_t{unusable_members(walk)});
-    json.key("warnings").value(std::uint64_t{r.warnings.size()});
+    json.key("findings").value(std::uint64_t{r.findings.size()});
+    json.key("errors").value(std::uint64_t{findings_of(r, severity::error)});
+    json.key("warnings").value(std::uint64_t{findings_of(r, severity::warning)});
+    json.key("notes").value(std::uint64_t{findings_of(r, severity::note)});
     json.end_object();
 }
 
@@ -275,6 +290,8 @@ void write_json_report(std::ostream& out, const report& r) {
             }
         }
         json.end_array();
+        json.key("findings");
+        write_findings(json, r);
         json.key("records");
         write_records(json, r);
         json.key("diagnostics");

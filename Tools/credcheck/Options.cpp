@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 
 #include "ExampleFile.h"
+#include "Rules.h"
 #include "SafeText.h"
 
 namespace credcheck {
@@ -17,17 +18,35 @@ const char* const DESCRIPTION =
     "file that produced it, keys that several entries asked for, the log records, warnings, and "
     "why keys are missing.";
 
-const char* const FOOTER =
-    "Text from the file or the command line is shown with control characters and invalid UTF-8 "
-    "escaped (\\n, \\x1b, ...); no password of the file is shown without --reveal.\n\n"
+const char* const FOOTER_TEXT =
+    "Text from the file or the command line is shown with control characters, invisible and "
+    "reordering code points and invalid UTF-8 escaped (\\n, \\x1b, \\u202e, ...); no password of "
+    "the file is shown in its text without --reveal.";
+
+const char* const EXIT_STATUS_TEXT =
     "Exit status:\n"
-    "  0  the parser returned RESULT_SUCCEED (with --strict: and the report is clean;\n"
-    "     with --diff: the two files hand out the same map)\n"
-    "  1  any other result; with --strict, also any warning, shadowed key, unknown alias,\n"
-    "     rejected host scope, unusable member or parse error; with --host, no key for the\n"
-    "     host; with --diff, a key added, removed or given another password\n"
+    "  0  the parser returned RESULT_SUCCEED (with --strict: and no finding of warning\n"
+    "     severity or above; with --diff: the two files hand out the same map)\n"
+    "  1  any other result; with --strict, also any finding of warning severity or above;\n"
+    "     with --host, no key for the host; with --diff, a key added, removed or given\n"
+    "     another password\n"
     "  2  bad usage, a file that cannot be read, out of memory, or the report could not be\n"
     "     written";
+
+// The footer: how text is shown, the rules, and the exit statuses.
+std::string footer() {
+    std::string text = FOOTER_TEXT;
+    text +=
+        "\n\nRules (findings; --strict fails on warnings and errors, --ignore RULE leaves one "
+        "out):\n";
+    for (const rule_info& rule : RULES) {
+        std::string line = "  " + std::string(rule.id);
+        line.resize(std::max<std::size_t>(line.size() + 1, 20), ' ');
+        text +=
+            line + std::string(severity_name(rule.level)) + ": " + std::string(rule.summary) + "\n";
+    }
+    return text + "\n" + EXIT_STATUS_TEXT;
+}
 
 }  // namespace
 
@@ -37,7 +56,7 @@ command_line parse_command_line(int argc, const char* const* argv, std::ostream&
     options& opts = parsed.opts;
 
     CLI::App app(DESCRIPTION, "credcheck");
-    app.footer(FOOTER);
+    app.footer(footer());
     std::string file;
     CLI::Option* file_option =
         app.add_option("FILE", file, "Credential file to check (default: the shipped example file)")
@@ -50,7 +69,21 @@ command_line parse_command_line(int argc, const char* const* argv, std::ostream&
                  "List every key on a line of its own (by default a run of keys of one user "
                  "from one entry shares a line)");
     app.add_flag("--strict", opts.strict,
-                 "Exit 1 unless the file is clean: RESULT_SUCCEED and nothing to report");
+                 "Exit 1 unless the file is clean: RESULT_SUCCEED and no finding of warning "
+                 "severity or above; also ask libpwquality of every password (weak-password)");
+    app.add_option("--ignore", opts.ignore,
+                   "Leave out the findings of RULE (repeatable), for a file that knowingly "
+                   "breaks it")
+        ->type_name("RULE")
+        ->allow_extra_args(false)
+        ->check([](const std::string& rule) {
+            return find_rule(rule) != nullptr ? std::string() : "no such rule: " + rule;
+        });
+    app.add_option("--max-entries", opts.max_entries,
+                   "The most entries a file may hand out before many-entries says so "
+                   "(default 1,000,000)")
+        ->type_name("N")
+        ->check(CLI::PositiveNumber);
     app.add_option("--host", opts.host,
                    "Show only the keys for HOST (an address, as any scope form of one address, "
                    "or a host name), with the entry that produced each")

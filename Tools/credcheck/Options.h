@@ -1,6 +1,7 @@
 #pragma once
 // The command line of credcheck.
 
+#include <cstddef>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -18,9 +19,13 @@ struct options {
     bool json = false;
     /// Show the trace records (level 4 and above) and each target's outcome too.
     bool verbose = false;
-    /// Exit 1 when the report holds any warning, shadowed key, unknown alias, rejected scope,
-    /// unusable member or parse error.
+    /// Exit 1 when the report holds a finding of warning severity or above; also ask
+    /// libpwquality of every password.
     bool strict = false;
+    /// Rules whose findings are left out (--ignore RULE, repeatable).
+    std::vector<std::string> ignore;
+    /// The most entries a file may hand out before the many-entries rule says so.
+    std::size_t max_entries = 1'000'000;
     /// Show only the keys for this host, each with its source.
     std::optional<std::string> host;
     /// List every key on a line of its own instead of folding runs of keys.

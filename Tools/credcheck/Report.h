@@ -10,6 +10,7 @@
 #include <Kelvor/Log.h>
 
 #include "FileWalk.h"
+#include "Findings.h"
 #include "Options.h"
 #include "ReportText.h"
 #include "SecretMask.h"
@@ -18,13 +19,6 @@ namespace credcheck {
 
 /// The highest log level shown without --verbose.
 inline constexpr unsigned QUIET_LOG_LEVEL = 3;
-
-/// A file handing out more entries than this is worth a warning however large it is.
-inline constexpr std::size_t MANY_ENTRIES = 1'000'000;
-/// ... and so is one handing out at least CROWDED_ENTRIES entries at more than this many per
-/// byte: a few characters of scope that stand for a whole network.
-inline constexpr std::size_t ENTRIES_PER_BYTE = 100;
-inline constexpr std::size_t CROWDED_ENTRIES = 10'000;
 
 /// What a result code stands for.
 struct result_description {
@@ -37,17 +31,10 @@ struct result_description {
     std::string message;
 };
 
-/// Something about the file that deserves attention although the parser does not mind.
-struct warning {
-    /// "permissions", "owner", "no-colon", "empty-password", "reserved-host" or
-    /// "many-entries".
-    std::string kind;
-    report_text message;
-};
-
 struct report {
     file_walk walk;
-    std::vector<warning> warnings;
+    /// Everything found, by where the file says it; without the rules --ignore leaves out.
+    std::vector<finding> findings;
     /// The log records to show: levels up to QUIET_LOG_LEVEL, or all with --verbose.
     std::vector<Kelvor::LogRecord> records;
     /// When set, only the entries for this host (as the keys write it) are shown.
@@ -81,11 +68,14 @@ std::vector<const handed_entry*> shown_entries(const report& r);
 /// With --host: the keys whose host differs from `r.host` only in letter case.
 std::vector<const handed_entry*> case_variants(const report& r);
 
-/// How many unusable members, for the summary and --strict.
+/// How many unusable members, for the summary.
 std::size_t unusable_members(const file_walk& walk);
 
-/// Whether --strict fails the report: a result other than RESULT_SUCCEED, or any warning,
-/// shadowed key, unknown alias, rejected scope, unusable member or parse error.
+/// How many findings of `level` the report holds.
+std::size_t findings_of(const report& r, severity level);
+
+/// Whether --strict fails the report: a result other than RESULT_SUCCEED, or a finding of
+/// warning severity or above.
 bool has_findings(const report& r);
 
 /// The exit status for `r` under `opts`.
@@ -93,8 +83,5 @@ int exit_status_for(const report& r, const options& opts);
 
 /// `count` with thousands separators: "1,234,567".
 std::string grouped(std::size_t count);
-
-/// `source` as "target_systems[3] 'ops@10.0.0.0/30'", or "privpassword".
-report_text described_source(const file_walk& walk, entry_source source);
 
 }  // namespace credcheck

@@ -139,6 +139,19 @@ secret_mask secret_mask::all_text() {
 }
 
 std::vector<secret_mask::span> secret_mask::find(std::string_view text) const {
+    // Overlapping and touching occurrences become one range.
+    std::vector<span> merged;
+    for (const span& occurrence : occurrences(text)) {
+        if (!merged.empty() && occurrence.first <= merged.back().second) {
+            merged.back().second = std::max(merged.back().second, occurrence.second);
+        } else {
+            merged.push_back(occurrence);
+        }
+    }
+    return merged;
+}
+
+std::vector<secret_mask::span> secret_mask::occurrences(std::string_view text) const {
     std::vector<span> found;
     if (all_text_) {
         if (!text.empty()) {
@@ -193,17 +206,8 @@ std::vector<secret_mask::span> secret_mask::find(std::string_view text) const {
             }
         }
     }
-    // Overlapping and touching occurrences become one range.
     std::sort(found.begin(), found.end());
-    std::vector<span> merged;
-    for (const span& occurrence : found) {
-        if (!merged.empty() && occurrence.first <= merged.back().second) {
-            merged.back().second = std::max(merged.back().second, occurrence.second);
-        } else {
-            merged.push_back(occurrence);
-        }
-    }
-    return merged;
+    return found;
 }
 
 std::string secret_mask::apply(std::string_view text) const {

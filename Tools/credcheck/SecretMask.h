@@ -50,6 +50,10 @@ public:
     /// and touching ranges merged. Throws std::bad_alloc.
     std::vector<span> find(std::string_view text) const;
 
+    /// Every occurrence of a secret in `text`, in order of where it begins: the longest secret
+    /// of each length class that begins there. Throws std::bad_alloc.
+    std::vector<span> occurrences(std::string_view text) const;
+
     /// `text` with each range that `find` reports replaced by PASSWORD_MASK. Throws
     /// std::bad_alloc.
     std::string apply(std::string_view text) const;

@@ -1,0 +1,501 @@
+#include "Findings.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+
+#include "PasswordQuality.h"
+#include "SecretMask.h"
+
+namespace credcheck {
+
+namespace {
+
+namespace detail = plain_text_detail;
+
+/// Entries that hand out this many at this many keys per byte of the entries' own text are a few
+/// characters of scope standing for whole networks.
+constexpr std::size_t CROWDED_ENTRIES = 10'000;
+constexpr std::size_t ENTRIES_PER_BYTE = 100;
+
+// Names longer than this are not compared with the known ones for a likely typo.
+constexpr std::size_t LONGEST_TYPO = 64;
+
+std::string count_of(std::size_t count, const char* one, const char* many) {
+    std::string digits = std::to_string(count);
+    for (std::size_t at = digits.size(); at > 3; at -= 3) {
+        digits.insert(at - 3, ",");
+    }
+    return digits + " " + (count == 1 ? one : many);
+}
+
+std::string position_text(text_position at) {
+    return "line " + std::to_string(at.line) + ":" + std::to_string(at.column);
+}
+
+// Collects the findings of one walk.
+class finder {
+public:
+    finder(const file_walk& walk, const finding_settings& settings)
+        : walk_(walk), settings_(settings) {}
+
+    std::vector<finding> take() {
+        std::stable_sort(found_.begin(), found_.end(), [](const finding& a, const finding& b) {
+            return std::make_pair(a.at.line, a.at.column) < std::make_pair(b.at.line, b.at.column);
+        });
+        return std::move(found_);
+    }
+
+    void add(std::string_view rule, report_text message, text_position at = {},
+             std::optional<entry_source> source = std::nullopt,
+             std::optional<severity> level = std::nullopt) {
+        const rule_info* info = find_rule(rule);
+        if (std::find(settings_.ignored.begin(), settings_.ignored.end(), rule) !=
+            settings_.ignored.end()) {
+            return;
+        }
+        found_.push_back({info, level.value_or(info->level), std::move(message), at, source});
+    }
+
+    // A finding about one entry of the file, at the entry.
+    void add_for(std::string_view rule, entry_source source, report_text what,
+                 std::optional<severity> level = std::nullopt) {
+        report_text message = described_source(walk_, source);
+        message << what;
+        add(rule, std::move(message), source_position(walk_, source), source, level);
+    }
+
+    const file_walk& walk_;
+    const finding_settings& settings_;
+    std::vector<finding> found_;
+};
+
+void find_parse_error(finder& f) {
+    if (const auto& problem = f.walk_.document_error) {
+        f.add("parse-error", report_text("the document does not parse: " + problem->message),
+              problem->at);
+    }
+}
+
+void find_unusable_members(finder& f) {
+    for (std::size_t i = 0; i < MEMBER_COUNT; ++i) {
+        const member_outcome& member = f.walk_.members[i];
+        if (member.how == member_outcome::state::unusable) {
+            const member_occurrence* occurrence =
+                f.walk_.index.bound_member(static_cast<member_id>(i));
+            report_text message = member.problem;
+            message << "; the tool family ignores the member";
+            f.add("unusable-member", std::move(message),
+                  occurrence != nullptr ? occurrence->value_at : text_position{});
+        }
+    }
+}
+
+// What a member's value is, as the loss of it is told: "a list of 2 entries", "a password".
+report_text dropped_value(const member_occurrence& member) {
+    const auto facts =
+        std::find_if(std::begin(detail::MEMBER_FACTS), std::end(detail::MEMBER_FACTS),
+                     [&](const detail::member_facts& known) { return member.name == known.key; });
+    if (facts != std::end(detail::MEMBER_FACTS) && facts->kind == detail::member_kind::password &&
+        member.kind == value_kind::string) {
+        return report_text("a password");
+    }
+    switch (member.kind) {
+        case value_kind::array:
+            return report_text("a list of " + count_of(member.items, "entry", "entries"));
+        case value_kind::object:
+            return report_text(facts != std::end(detail::MEMBER_FACTS) &&
+                                       facts->kind == detail::member_kind::credentials
+                                   ? count_of(member.items, "credential", "credentials")
+                                   : "an object of " + count_of(member.items, "member", "members"));
+        default:
+            return report_text("a value");
+    }
+}
+
+void find_duplicate_members(finder& f) {
+    const document_index& index = f.walk_.index;
+    std::unordered_map<std::string_view, const member_occurrence*> kept;
+    for (const member_occurrence& member : index.members) {
+        if (member.bound) {
+            kept.emplace(member.name, &member);
+        }
+    }
+    for (const member_occurrence& member : index.members) {
+        if (member.bound) {
+            continue;
+        }
+        const member_occurrence& last = *kept.at(member.name);
+        report_text message = quoted(member.name);
+        message << " is given again at " << position_text(last.name_at)
+                << ", which the tool family gets: " << dropped_value(member) << " here is dropped";
+        f.add("duplicate-member", std::move(message), member.name_at);
+    }
+    std::unordered_map<std::string_view, const alias_occurrence*> kept_alias;
+    for (const std::size_t i : index.bound_aliases) {
+        kept_alias.emplace(index.aliases[i].alias, &index.aliases[i]);
+    }
+    for (const alias_occurrence& alias : index.aliases) {
+        const auto last = kept_alias.find(alias.alias);
+        if (alias.bound || last == kept_alias.end() || alias.object != last->second->object) {
+            continue;
+        }
+        report_text message("credential ");
+        message << quoted(alias.alias) << " is given again at "
+                << position_text(last->second->name_at)
+                << ", which the tool family gets: the password given here is dropped";
+        f.add("duplicate-member", std::move(message), alias.name_at);
+    }
+}
+
+// The edit distance between two short names.
+std::size_t distance(std::string_view a, std::string_view b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) {
+        row[j] = j;
+    }
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+void find_unknown_members(finder& f) {
+    for (const member_occurrence& member : f.walk_.index.members) {
+        if (member.name == "$schema" ||
+            std::any_of(
+                std::begin(detail::MEMBER_FACTS), std::end(detail::MEMBER_FACTS),
+                [&](const detail::member_facts& known) { return member.name == known.key; })) {
+            continue;
+        }
+        report_text message = quoted(member.name);
+        message << " is no member of a credential file, and is ignored";
+        if (member.name.size() <= LONGEST_TYPO) {
+            const auto nearest = std::min_element(
+                std::begin(detail::MEMBER_FACTS), std::end(detail::MEMBER_FACTS),
+                [&](const detail::member_facts& a, const detail::member_facts& b) {
+                    return distance(member.name, a.key) < distance(member.name, b.key);
+                });
+            if (distance(member.name, nearest->key) <= 2) {
+                message << ": did you mean " << nearest->key << "?";
+            }
+        }
+        f.add("unknown-member", std::move(message), member.name_at);
+    }
+}
+
+void find_skipped_entries(finder& f) {
+    for (const entry_source& source : f.walk_.unknown_aliases) {
+        const std::string_view alias = source_alias(f.walk_, source);
+        report_text what(": no credential under ");
+        if (source_entry(f.walk_, source) == alias) {
+            what << "that alias";
+        } else {
+            what << "the alias " << quoted(alias);
+        }
+        f.add_for("unknown-alias", source, what << "; skipped");
+    }
+    for (const entry_source& source : f.walk_.rejected_scopes) {
+        report_text what(": host scope ");
+        what << quoted(detail::split_target_entry(source_entry(f.walk_, source)).scope)
+             << " refused by spread_scope_ip; skipped and logged";
+        f.add_for("rejected-scope", source, std::move(what));
+    }
+}
+
+// An entry that asked for keys already held: shadowed keys when it added some of its own, no
+// effect when it added none.
+void find_held_keys(finder& f) {
+    for (const entry_drops& drops : f.walk_.drops) {
+        const handed_entry& first = f.walk_.entries[drops.first_held];
+        report_text holder(" (the first, ");
+        holder << key_text{*first.key} << ", by " << described_source(f.walk_, first.source) << ")";
+        if (!drops.added_any) {
+            report_text what(" hands out no key: ");
+            what << (drops.dropped == 1 ? "the one key"
+                                        : "all " + count_of(drops.dropped, "key", "keys"))
+                 << " it asks for " << (drops.dropped == 1 ? "is" : "are") << " held already"
+                 << holder;
+            f.add_for("no-effect", drops.source, std::move(what));
+            continue;
+        }
+        report_text what(": ");
+        what << count_of(drops.dropped, "key", "keys") << " it asks for "
+             << (drops.dropped == 1 ? "is" : "are") << " held already" << holder << ", "
+             << (drops.different == 0
+                     ? std::string("with the same password")
+                     : count_of(drops.different,
+                                "with another password, which the earlier entry "
+                                "keeps",
+                                "with another password, which the earlier entries keep"));
+        f.add_for("shadowed-key", drops.source, std::move(what),
+                  drops.different == 0 ? std::optional<severity>(severity::note) : std::nullopt);
+    }
+}
+
+void find_unused_credentials(finder& f) {
+    const plain_text_info& record = f.walk_.record;
+    std::unordered_set<std::string_view> used;
+    for (const std::string& target : record.target_systems) {
+        used.insert(detail::split_target_entry(target).alias);
+    }
+    used.insert(record.kms_credentials.begin(), record.kms_credentials.end());
+    used.insert(record.bmc_credentials.begin(), record.bmc_credentials.end());
+    for (const auto& [alias, text] : record.connection_credentials) {
+        if (used.count(alias) == 0) {
+            const alias_occurrence* occurrence = f.walk_.index.bound_alias(alias);
+            report_text message("credential ");
+            message << quoted(alias) << " is used by no target, KMS or BMC entry";
+            f.add("unused-credential", std::move(message),
+                  occurrence != nullptr ? occurrence->name_at : text_position{});
+        }
+    }
+}
+
+text_position credential_at(const file_walk& walk, const std::string& alias) {
+    const alias_occurrence* occurrence = walk.index.bound_alias(alias);
+    return occurrence != nullptr ? occurrence->value_at : text_position{};
+}
+
+void find_credential_shapes(finder& f) {
+    for (const auto& [alias, text] : f.walk_.record.connection_credentials) {
+        report_text message("credential ");
+        message << quoted(alias);
+        if (text.find(':') == std::string::npos) {
+            message << " has no ':': its whole text is taken as the user name, and its password "
+                       "is empty";
+            f.add("no-colon", std::move(message), credential_at(f.walk_, alias));
+        } else if (detail::split_credential(text).password.empty()) {
+            message << " has an empty password";
+            f.add("empty-password", std::move(message), credential_at(f.walk_, alias));
+        }
+    }
+}
+
+// A target whose host is that of the KMS or BMC keys hands out a key of that form: the tools
+// cannot tell it from the credential they look for there.
+void find_reserved_hosts(finder& f) {
+    const std::vector<std::string>& targets = f.walk_.record.target_systems;
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        const std::string_view host = detail::split_target_entry(targets[i]).scope;
+        if (f.walk_.expanded[i] > 0 && detail::is_reserved_key_host(host)) {
+            report_text what(" hands out a key of the \"@");
+            what << host << "\" form, which the tools read as a "
+                 << (host == detail::KMS_KEY_HOST ? "KMS" : "BMC") << " credential";
+            f.add_for("reserved-host", {member_id::target_systems, i}, std::move(what));
+        }
+    }
+}
+
+// Many entries, counted against the entries' own text, so that comments and padding elsewhere in
+// the file hide nothing.
+void find_many_entries(finder& f) {
+    const file_walk& walk = f.walk_;
+    const std::size_t entries = walk.entries.size();
+    std::size_t bytes = 0;
+    for (const member_id list :
+         {member_id::target_systems, member_id::kms_credentials, member_id::bmc_credentials}) {
+        for (const std::string& entry : *detail::member_list(walk.record, list)) {
+            bytes += entry.size();
+        }
+    }
+    bytes = std::max<std::size_t>(bytes, 1);
+    const bool crowded = entries >= CROWDED_ENTRIES && entries / bytes >= ENTRIES_PER_BYTE;
+    if (entries <= f.settings_.max_entries && !crowded) {
+        return;
+    }
+    report_text message("the file hands out " + count_of(entries, "entry", "entries"));
+    if (entries > f.settings_.max_entries) {
+        message << ", more than the " << count_of(f.settings_.max_entries, "entry", "entries")
+                << " --max-entries allows";
+    } else {
+        message << " from " << count_of(bytes, "byte", "bytes") << " of entries ("
+                << std::to_string(entries / bytes) << " per byte)";
+    }
+    const auto largest = std::max_element(walk.expanded.begin(), walk.expanded.end());
+    if (largest == walk.expanded.end() || *largest == 0) {
+        f.add("many-entries", std::move(message));
+        return;
+    }
+    const entry_source source{member_id::target_systems,
+                              static_cast<std::size_t>(largest - walk.expanded.begin())};
+    message << "; the most come from " << described_source(walk, source) << " ("
+            << count_of(*largest, "address", "addresses") << "): check its host scopes";
+    f.add("many-entries", std::move(message), source_position(walk, source), source);
+}
+
+// A password of the file, where it is given and whose it is.
+struct given_password {
+    std::string_view password;
+    report_text owner;  // "credential 'ops'", or "privpassword"
+    std::string_view user;
+    std::string_view alias;
+    text_position at;
+};
+
+std::vector<given_password> given_passwords(const file_walk& walk) {
+    std::vector<given_password> given;
+    for (const auto& [alias, text] : walk.record.connection_credentials) {
+        const detail::credential parts = detail::split_credential(text);
+        if (!parts.password.empty()) {
+            report_text owner("credential ");
+            owner << quoted(alias);
+            given.push_back(
+                {parts.password, std::move(owner), parts.user, alias, credential_at(walk, alias)});
+        }
+    }
+    for (const member_id member : {member_id::privpassword, member_id::newpassword}) {
+        const std::string& password =
+            member == member_id::privpassword ? walk.record.privpassword : walk.record.newpassword;
+        if (!password.empty()) {
+            given.push_back({password,
+                             report_text(detail::member_key(member)),
+                             {},
+                             {},
+                             source_position(walk, {member, 0})});
+        }
+    }
+    return given;
+}
+
+void find_reused_passwords(finder& f, const std::vector<given_password>& given) {
+    std::unordered_map<std::string_view, std::vector<const given_password*>> by_password;
+    for (const given_password& password : given) {
+        by_password[password.password].push_back(&password);
+    }
+    for (const given_password& password : given) {
+        const std::vector<const given_password*>& sharing = by_password[password.password];
+        if (sharing.size() < 2 || sharing.front() != &password) {
+            continue;
+        }
+        report_text message;
+        for (std::size_t i = 0; i < sharing.size(); ++i) {
+            message << (i == 0                    ? ""
+                        : i + 1 == sharing.size() ? " and "
+                                                  : ", ")
+                    << sharing[i]->owner;
+        }
+        message << " share one password";
+        f.add("reused-password", std::move(message), sharing[1]->at);
+    }
+}
+
+void find_passwords_in_names(finder& f, const std::vector<given_password>& given) {
+    const auto inside = [](std::string_view name, std::string_view password) {
+        return name == password ||
+               (password.size() >= MIN_MASKED_LENGTH && name.find(password) != name.npos);
+    };
+    std::vector<std::string> secrets;
+    std::unordered_map<std::string_view, const given_password*> owner_of;
+    for (const given_password& password : given) {
+        for (const auto& [name, what] :
+             {std::pair{password.user, "user name"}, std::pair{password.alias, "alias"}}) {
+            if (!name.empty() && inside(name, password.password)) {
+                report_text message("the password of ");
+                message << password.owner << (name == password.password ? " is" : " stands inside")
+                        << " its " << what;
+                f.add("password-in-name", std::move(message), password.at);
+            }
+        }
+        secrets.emplace_back(password.password);
+        owner_of.emplace(password.password, &password);
+    }
+    // Host names: a password that stands in a target's scope.
+    const secret_mask mask(secrets);
+    const std::vector<std::string>& targets = f.walk_.record.target_systems;
+    for (std::size_t i = 0; i < targets.size() && !mask.empty(); ++i) {
+        const std::string_view scope = detail::split_target_entry(targets[i]).scope;
+        for (const auto& [begin, end] : mask.occurrences(scope)) {
+            const auto owner = owner_of.find(scope.substr(begin, end - begin));
+            if (owner != owner_of.end()) {
+                report_text what(": its host scope holds the password of ");
+                what << owner->second->owner;
+                f.add_for("password-in-name", {member_id::target_systems, i}, std::move(what));
+                break;
+            }
+        }
+    }
+}
+
+void find_weak_passwords(finder& f, const std::vector<given_password>& given) {
+    if (!f.settings_.check_password_quality) {
+        return;
+    }
+    const password_quality quality;
+    if (!quality.has_dictionary()) {
+        f.add("weak-password",
+              report_text("the password dictionary is not installed (Debian's cracklib-runtime): "
+                          "passwords were checked without it"),
+              {}, std::nullopt, severity::note);
+    }
+    std::unordered_map<std::string_view, std::optional<std::string>> verdicts;
+    for (const given_password& password : given) {
+        auto [verdict, first] = verdicts.try_emplace(password.password);
+        if (first) {
+            verdict->second =
+                quality.weakness(std::string(password.password), std::string(password.user));
+        }
+        if (verdict->second) {
+            report_text message("the password of ");
+            message << password.owner << " is weak: " << *verdict->second;
+            f.add("weak-password", std::move(message), password.at);
+        }
+    }
+}
+
+void find_file_problems(finder& f) {
+    const file_walk& walk = f.walk_;
+    if (!walk.file) {
+        return;
+    }
+    if ((walk.file->mode & 077) != 0) {
+        char octal[16];
+        std::snprintf(octal, sizeof octal, "%04o", static_cast<unsigned>(walk.file->mode & 07777));
+        report_text message("permissions ");
+        message << octal << " for " << quoted(walk.path)
+                << " are too open; credential files should be readable by their owner only "
+                   "(chmod 600)";
+        f.add("permissions", std::move(message));
+    }
+    if (walk.file->owner != ::geteuid() && walk.file->owner != 0) {
+        report_text message = quoted(walk.path);
+        message << " is owned by user ID " << std::to_string(walk.file->owner)
+                << ", neither you nor root: that user can change the credentials you use";
+        f.add("owner", std::move(message));
+    }
+}
+
+}  // namespace
+
+std::vector<finding> find_findings(const file_walk& walk, const finding_settings& settings) {
+    finder f(walk, settings);
+    find_file_problems(f);
+    find_parse_error(f);
+    find_unusable_members(f);
+    find_duplicate_members(f);
+    find_unknown_members(f);
+    find_skipped_entries(f);
+    find_held_keys(f);
+    find_unused_credentials(f);
+    find_credential_shapes(f);
+    find_reserved_hosts(f);
+    find_many_entries(f);
+    const std::vector<given_password> given = given_passwords(walk);
+    find_reused_passwords(f, given);
+    find_passwords_in_names(f, given);
+    find_weak_passwords(f, given);
+    return f.take();
+}
+
+}  // namespace credcheck

@@ -1,0 +1,44 @@
+#pragma once
+// What credcheck finds in a credential file: every silent loss, every entry that leads nowhere,
+// every weak or misplaced secret, each with its rule and where the file says it.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "FileWalk.h"
+#include "ReportText.h"
+#include "Rules.h"
+
+namespace credcheck {
+
+/// One thing found.
+struct finding {
+    const rule_info* rule;
+    /// The rule's severity, or a milder one where the case is (a shadowed key with the same
+    /// password is a note).
+    severity level;
+    /// What was found, naming the member, alias or entry concerned; never a password.
+    report_text message;
+    /// Where the file says it; unknown for what concerns the file as a whole.
+    text_position at;
+    /// The entry concerned, when one is.
+    std::optional<entry_source> source;
+};
+
+/// What the rules check, beside the file.
+struct finding_settings {
+    /// The most entries a file may hand out before many-entries says so.
+    std::size_t max_entries = 1'000'000;
+    /// Whether weak-password asks libpwquality of every password (costly: milliseconds each).
+    bool check_password_quality = false;
+    /// Rules whose findings are left out.
+    std::vector<std::string> ignored;
+};
+
+/// Every finding of `walk`, ordered by where the file says it (what concerns the file as a
+/// whole first). Throws std::bad_alloc.
+std::vector<finding> find_findings(const file_walk& walk, const finding_settings& settings);
+
+}  // namespace credcheck
