@@ -113,9 +113,9 @@ void BM_Credcheck(benchmark::State& state, const BenchDocument* document) {
     null_buffer dropped;
     std::ostream out(&dropped);
     credcheck::options opts;
-    opts.file = document->path;
+    opts.files = {document->path};
     for (auto _ : state) {
-        const credcheck::report r = credcheck::build_report(opts);
+        const credcheck::report r = credcheck::build_report(document->path, opts);
         if (r.walk.entries.size() != document->entries.size()) {
             state.SkipWithError("credcheck's walk does not hand out the generator's entries");
             break;

@@ -202,7 +202,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     credcheck::options opts;
-    opts.file = path;
+    opts.files = {path};
     opts.verbose = true;  // every section of the human report, coloured
     credcheck::report r = credcheck::build_report(std::move(walk), opts);
     const std::string human = human_report(r);

@@ -49,7 +49,7 @@ std::vector<std::string> shadowing(const file_walk& walk) {
 
 options for_file(const std::string& path) {
     options opts;
-    opts.file = path;
+    opts.files = {path};
     return opts;
 }
 
@@ -207,7 +207,7 @@ TEST_P(Findings, ComeFromTheWalkWithTheirPlaces) {
     TempDir dir;
     const std::string path = dir.write("credentials.json", c.document);
     ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
-    const report r = build_report(for_file(path));
+    const report r = build_report(path, for_file(path));
 
     EXPECT_EQ(rules_found(r), c.rules);
     EXPECT_EQ(shadowing(r.walk), c.shadowed);
@@ -315,9 +315,9 @@ TEST(Warnings, FileOwnedByAnotherUser) {
     TempDir dir;
     const std::string path = dir.write("credentials.json", R"({"privpassword": "P"})");
     ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
-    EXPECT_TRUE(build_report(for_file(path)).findings.empty());
+    EXPECT_TRUE(build_report(path, for_file(path)).findings.empty());
     ASSERT_EQ(::chown(path.c_str(), 4242, 4242), 0);
-    const report r = build_report(for_file(path));
+    const report r = build_report(path, for_file(path));
     EXPECT_EQ(rules_found(r), (std::vector<std::string>{"owner file"}));
     EXPECT_NE(r.findings[0].message.raw().find("user ID 4242"), std::string::npos);
 }
@@ -332,7 +332,7 @@ TEST(Warnings, FileOwnedByRootOrByTheCaller) {
     ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
     ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
     const auto owner_warned = [&] {
-        const std::vector<std::string> rules = rules_found(build_report(for_file(path)));
+        const std::vector<std::string> rules = rules_found(build_report(path, for_file(path)));
         return std::find(rules.begin(), rules.end(), "owner file") != rules.end();
     };
     ASSERT_EQ(::seteuid(4242), 0);
@@ -375,7 +375,7 @@ TEST(HostFilter, MatchesTheKeysOfOneHostAsTheToolsLookThemUp) {
     for (const auto& c : cases) {
         options opts = for_file(path);
         opts.host = c.host;
-        const report r = build_report(opts);
+        const report r = build_report(path, opts);
         EXPECT_EQ(keys_of(shown_entries(r)), c.keys) << c.host;
         EXPECT_EQ(keys_of(case_variants(r)), c.variants) << c.host;
         EXPECT_EQ(exit_status_for(r, opts), c.keys.empty() ? EXIT_FINDINGS : EXIT_CLEAN) << c.host;

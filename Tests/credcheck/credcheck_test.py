@@ -11,6 +11,7 @@ import argparse
 import difflib
 import json
 import os
+import re
 import resource
 import shutil
 import subprocess
@@ -150,7 +151,8 @@ def case_exit_statuses():
             (["--strict", write_file(directory, "open.json", open(clean).read(), 0o644)], 1),
             (["--host", "10.0.0.1", clean], 0),
             (["--host", "10.0.0.2", clean], 1),
-            ([fixture("complete.json"), fixture("mistyped.json")], 2),
+            ([fixture("complete.json"), fixture("mistyped.json")], 1),  # the highest
+            ([clean, fixture("no-such-file.json"), clean], 2),
             (["--help"], 0),
             (["--version"], 0),
         ]
@@ -413,11 +415,20 @@ def case_unreadable_file():
               f"{path}: standard error {run(path).stderr!r}")
 
 
+def clean_example():
+    return ARGS.example
+
+
 def case_usage_errors():
     table = [
         (["--bogus"], "--bogus"),
         (["-x", fixture("complete.json")], "-x"),
-        ([fixture("complete.json"), "surplus-argument"], "surplus-argument"),
+        (["--diff", fixture("complete.json")], "--diff"),
+        (["--diff", fixture("complete.json"), fixture("complete.json"), clean_example()], "--diff"),
+        (["--format", "xml", fixture("complete.json")], "--format"),
+        (["--json", "--format", "sarif", fixture("complete.json")], "--json"),
+        (["--color", "sometimes", fixture("complete.json")], "--color"),
+        (["--diff", "--format", "gcc", fixture("complete.json"), clean_example()], "--diff"),
         ([""], "FILE"),
         (["--host", "", fixture("complete.json")], "--host"),
         (["--bogus\x1b]0;title\x07"], "--bogus\\x1b]0;title\\x07"),
@@ -707,6 +718,256 @@ def case_strict_gate():
               f"--max-entries 5: {doc['findings']}")
 
 
+GCC_LINE = re.compile(r"^(.+):(\d+):(\d+): (error|warning|note): (.+) \[([a-z-]+)\]$")
+
+
+def case_formats():
+    """--format json is --json; gcc prints only its lines; text is the human report."""
+    path = fixture("complete.json")
+    check(run("--format", "json", path).stdout == run("--json", path).stdout,
+          "--format json differs from --json")
+    check(run("--format", "text", path).stdout == run(path).stdout, "--format text differs")
+    with tempfile.TemporaryDirectory() as directory:
+        bad = write_file(directory, "bad.json", STRICT_FILES[0][3].encode())
+        for args, status in ((["--format", "gcc", path], 0),
+                             (["--strict", "--format", "gcc", bad, path], 1)):
+            done = run(*args)
+            check(done.returncode == status, f"{args}: exit {done.returncode}")
+            lines = done.stdout.splitlines()
+            check(lines, f"{args}: no line")
+            for line in lines:
+                match = GCC_LINE.match(line)
+                check(match is not None, f"{args}: not a gcc line: {line!r}")
+                check(match.group(1) in (bad, path), f"{args}: file {match.group(1)!r}")
+        _, doc = run_json(bad)
+        expected = [f"{bad}:{f['line'] or 1}:{f['column'] or 1}: {f['severity']}: {f['message']} "
+                    f"[{f['rule']}]" for f in doc["findings"]]
+        check(run("--format", "gcc", bad).stdout.splitlines() == expected,
+              "gcc lines are not the findings of --json")
+
+
+def sarif_of(*args):
+    done = run("--format", "sarif", *args)
+    try:
+        return done.returncode, json.loads(done.stdout)
+    except json.JSONDecodeError as error:
+        raise Failure(f"--format sarif {args} is no JSON ({error})") from None
+
+
+def case_sarif():
+    with tempfile.TemporaryDirectory() as directory:
+        bad_text = ('{"connection_credentials": {"ops": "admin:password1",\n'
+                    '                            "spare": "x:Sp4re-Un-Used!"},\n'
+                    ' "target_systems": ["ops@10.0.0.1", "ghost@10.0.0.2", "ops@10.0.0.1"],\n'
+                    ' "target_sytems": []}')
+        bad = write_file(directory, "bad.json", bad_text.encode(), mode=0o644)
+        status, log = sarif_of("--strict", bad)
+        check(status == 1, f"--strict --format sarif exits {status}")
+        check(log["version"] == "2.1.0" and "sarif-schema-2.1.0" in log["$schema"],
+              "not a SARIF 2.1.0 log")
+        check(len(log["runs"]) == 1, "not one run")
+        run_ = log["runs"][0]
+        driver = run_["tool"]["driver"]
+        check(driver["name"] == "credcheck" and driver["version"] == ARGS.version,
+              f"driver {driver['name']} {driver.get('version')}")
+        rules = [rule["id"] for rule in driver["rules"]]
+        for rule in driver["rules"]:
+            check(rule["shortDescription"]["text"] and rule["help"]["text"]
+                  and rule["defaultConfiguration"]["level"] in ("error", "warning", "note"),
+                  f"rule {rule['id']} lacks a description")
+        results = run_["results"]
+        found = {r["ruleId"] for r in results}
+        check({"weak-password", "unused-credential", "unknown-alias", "no-effect",
+               "unknown-member", "permissions"} <= found, f"results {sorted(found)}")
+        for result in results:
+            check(result["ruleId"] in rules, f"undeclared rule {result['ruleId']}")
+            check(rules[result["ruleIndex"]] == result["ruleId"], "ruleIndex")
+            check(result["level"] in ("error", "warning", "note"), f"level {result['level']}")
+            check(result["message"]["text"], "empty message")
+            (location,) = result["locations"]
+            check(location["physicalLocation"]["artifactLocation"]["uri"] == bad,
+                  f"uri {location['physicalLocation']['artifactLocation']['uri']}")
+            region = location["physicalLocation"].get("region")
+            check(region is not None or result["ruleId"] == "permissions", "no region")
+        text = json.dumps(log)
+        for password in passwords_of(bad):
+            check(password not in text, "the SARIF log shows a password")
+        # Lines added at the top move every region and change no fingerprint.
+        write_file(directory, "bad.json", ("// a comment\n// and another\n" + bad_text).encode(),
+                   mode=0o644)
+        _, moved_log = sarif_of("--strict", bad)
+        fingerprints = [(r["ruleId"], r["partialFingerprints"]) for r in results]
+        moved_prints = [(r["ruleId"], r["partialFingerprints"])
+                        for r in moved_log["runs"][0]["results"]]
+        check(sorted(map(str, fingerprints)) == sorted(map(str, moved_prints)),
+              "fingerprints moved with the lines")
+        lines = sorted(r["locations"][0]["physicalLocation"].get("region", {}).get("startLine", 0)
+                       for r in results)
+        moved_lines = sorted(r["locations"][0]["physicalLocation"].get("region", {})
+                             .get("startLine", 0) for r in moved_log["runs"][0]["results"])
+        check(moved_lines == [line + 2 if line else 0 for line in lines], "regions did not move")
+        check(len({str(r["partialFingerprints"]) for r in results}) == len(results),
+              "two results share a fingerprint")
+
+
+def case_colour_options():
+    """--color beats NO_COLOR and FORCE_COLOR; auto colours a terminal unless NO_COLOR is set, and
+    a pipe when FORCE_COLOR is set."""
+    path = fixture("complete.json")
+    coloured = "\033[1mResult\033[0m"
+    table = [
+        ([], {}, False),
+        ([], {"FORCE_COLOR": "1"}, True),
+        ([], {"FORCE_COLOR": "0"}, False),
+        ([], {"NO_COLOR": "1"}, False),
+        (["--color=always"], {"NO_COLOR": "1"}, True),
+        (["--color", "always"], {}, True),
+        (["--color=never"], {"FORCE_COLOR": "1"}, False),
+        (["--color=auto"], {"FORCE_COLOR": "1"}, True),
+    ]
+    for args, env, wanted in table:
+        check((coloured in run(*args, path, env=env).stdout) == wanted,
+              f"a pipe, {args} {env}: colour is not {wanted}")
+    check(coloured in run_on_terminal(path), "a terminal is not coloured")
+    check(coloured not in run_on_terminal(path, env={"NO_COLOR": "1"}), "NO_COLOR on a terminal")
+    check(coloured not in run_on_terminal("--color=never", path), "--color=never on a terminal")
+    check(coloured not in run("--json", "--color=always", path).stdout, "colour in --json")
+
+
+def case_options_in_any_order():
+    example = ARGS.example
+    edited = os.path.join(os.path.dirname(example), "credentials-next.json")
+    forms = [
+        ["--json", "--diff", example, edited],
+        ["--diff", "--json", example, edited],
+        ["--diff", example, edited, "--json"],
+        [example, "--diff", "--json", edited],
+        ["--json", "--", example, edited, "--diff"][:-1] + [],
+    ]
+    expected = run("--json", "--diff", example, edited)
+    check(expected.returncode == 1, f"--diff exits {expected.returncode}")
+    for args in forms[:4] + [["--format=json", "--diff", example, edited]]:
+        done = run(*args)
+        check((done.returncode, done.stdout) == (expected.returncode, expected.stdout),
+              f"{args} differs")
+    revealed = run("--reveal", "--diff", example, edited)
+    for args in (["--diff", "--reveal", example, edited], [example, edited, "--reveal", "--diff"]):
+        check(run(*args).stdout == revealed.stdout, f"{args} differs")
+    path = fixture("complete.json")
+    one = run("--strict", "--json", "--host", "10.1.0.2", path)
+    for args in ([path, "--strict", "--json", "--host", "10.1.0.2"],
+                 ["--host", "10.1.0.2", path, "--json", "--strict"]):
+        done = run(*args)
+        check((done.returncode, done.stdout) == (one.returncode, one.stdout), f"{args} differs")
+
+
+def case_several_files():
+    """Each file is checked and reported in turn; the exit status is the highest."""
+    complete, mistyped = fixture("complete.json"), fixture("mistyped.json")
+    done = run(complete, mistyped)
+    check(done.returncode == 1, f"exit {done.returncode}")
+    check(done.stdout == run(complete).stdout + "\n" + run(mistyped).stdout,
+          "the text reports are not the single ones in turn")
+    status, docs = run_json(complete, mistyped)
+    check(isinstance(docs, list) and [d["file"] for d in docs] == [complete, mistyped],
+          "--json of several files is not an array of their reports")
+    check(docs[0] == run_json(complete)[1], "an array's report differs from the single one")
+    _, log = sarif_of(complete, mistyped)
+    uris = [a["location"]["uri"] for a in log["runs"][0]["artifacts"]]
+    check(uris == [complete, mistyped], f"artifacts {uris}")
+
+
+def case_pre_commit_hook():
+    """The repository's hook, run by Debian's pre-commit from a scratch repository: a bad file
+    fails, a good one passes."""
+    if shutil.which("pre-commit") is None:
+        print("skipped: pre-commit is not installed (scripts/setup test installs it)")
+        return
+    root = os.path.dirname(os.path.dirname(os.path.abspath(ARGS.example)))
+    if shutil.which("git") is None or subprocess.run(
+            ["git", "-C", root, "rev-parse", "--git-dir"], capture_output=True,
+            check=False).returncode != 0:
+        print("skipped: the sources are not a git repository, which pre-commit try-repo needs")
+        return
+    with tempfile.TemporaryDirectory() as directory:
+        work = os.path.join(directory, "credentials")
+        os.mkdir(work)
+        env = dict(os.environ, PRE_COMMIT_HOME=os.path.join(directory, "cache"),
+                   PATH=os.path.dirname(os.path.abspath(ARGS.tool)) + os.pathsep +
+                   os.environ.get("PATH", ""),
+                   GIT_AUTHOR_NAME="t", GIT_AUTHOR_EMAIL="t@example.org",
+                   GIT_COMMITTER_NAME="t", GIT_COMMITTER_EMAIL="t@example.org")
+        env.pop("NO_COLOR", None)
+        subprocess.run(["git", "init", "-q", work], check=True, env=env)
+        write_file(work, "good.json", CLEAN_FILE.encode())
+        write_file(work, "bad.json", STRICT_FILES[1][3].encode())
+        subprocess.run(["git", "add", "good.json", "bad.json"], cwd=work, check=True, env=env)
+        results = {}
+        for name in ("good.json", "bad.json"):
+            done = subprocess.run(["pre-commit", "try-repo", root, "credcheck", "--files", name],
+                                  cwd=work, env=env, capture_output=True, text=True, timeout=300,
+                                  check=False)
+            results[name] = done
+        check(results["good.json"].returncode == 0,
+              f"the hook fails a good file:\n{results['good.json'].stdout}"
+              f"{results['good.json'].stderr}")
+        check(results["bad.json"].returncode != 0, "the hook passes a bad file")
+        check(re.search(r"bad\.json:\d+:\d+: warning: .* \[duplicate-member\]",
+                        results["bad.json"].stdout) is not None,
+              f"the hook does not say why:\n{results['bad.json'].stdout}")
+
+
+def comment_free(path):
+    with open(path, encoding="utf-8") as f:
+        return json.loads(strip_comments(f.read()))
+
+
+def case_json_schema():
+    """The schema of the credential file is valid, the files the tools take validate, wrong
+    shapes do not, and a document it accepts binds every member it has."""
+    try:
+        import jsonschema  # Debian's python3-jsonschema
+    except ImportError:
+        print("skipped: python3-jsonschema is not installed (scripts/setup test installs it)")
+        return
+    with open(ARGS.schema, encoding="utf-8") as f:
+        schema = json.load(f)
+    jsonschema.Draft202012Validator.check_schema(schema)
+    validator = jsonschema.Draft202012Validator(schema)
+    for prop in schema["properties"].values():
+        check(prop.get("description"), "a member without a description")
+    example = ARGS.example
+    with tempfile.TemporaryDirectory() as directory:
+        generated = write_file(directory, "generated.json", json.dumps({
+            "$schema": "credentials.schema.json",
+            "connection_credentials": {f"alias-{i}": f"user{i}:Pw-{i}:{i * 7}" for i in range(50)},
+            "target_systems": [f"alias-{i}@10.{i}.0.0/30" for i in range(50)] + ["10.9.9.9"],
+            "kms_credentials": ["alias-1"], "bmc_credentials": ["alias-2", "alias-3"],
+            "privpassword": "Priv-Pw", "newpassword": ""}))
+        accepted = [example, os.path.join(os.path.dirname(example), "credentials-next.json"),
+                    fixture("complete.json"), generated,
+                    write_file(directory, "empty.json", b"{}")]
+        for path in accepted:
+            document = comment_free(path)
+            errors = [e.message for e in validator.iter_errors(document)]
+            check(not errors, f"{os.path.basename(path)} does not validate: {errors}")
+            _, report = run_json(path)
+            for member in report["diagnostics"]["keys"]:
+                check(member["state"] == ("bound" if member["key"] in document else "absent"),
+                      f"{os.path.basename(path)}: {member['key']} is {member['state']}")
+        wrong = {
+            "credentials as an array": {"connection_credentials": ["a", "u:p"]},
+            "a credential as a number": {"connection_credentials": {"a": 7}},
+            "a list as a string": {"target_systems": "a@10.0.0.1"},
+            "a list holding a number": {"kms_credentials": ["a", 1]},
+            "a password as a number": {"privpassword": 1234},
+            "a misspelled member": {"target_sytems": []},
+            "an array at the top": [],
+        }
+        for name, document in wrong.items():
+            check(not validator.is_valid(document), f"{name} validates")
+
+
 def case_safe_output():
     with tempfile.TemporaryDirectory() as directory:
         document = json.dumps({
@@ -949,7 +1210,8 @@ CASES = {name[len("case_"):]: function for name, function in globals().items()
 def main():
     global ARGS
     parser = argparse.ArgumentParser()
-    for option in ("--tool", "--fixtures", "--example", "--version", "--cmake", "--build-dir"):
+    for option in ("--tool", "--fixtures", "--example", "--version", "--cmake", "--build-dir",
+                   "--schema"):
         parser.add_argument(option, required=True)
     parser.add_argument("case", choices=sorted(CASES))
     ARGS = parser.parse_args()

@@ -51,23 +51,31 @@ public:
         return std::move(found_);
     }
 
-    void add(std::string_view rule, report_text message, text_position at = {},
-             std::optional<entry_source> source = std::nullopt,
+    void add(std::string_view rule, std::string_view subject, report_text message,
+             text_position at = {}, std::optional<entry_source> source = std::nullopt,
              std::optional<severity> level = std::nullopt) {
         const rule_info* info = find_rule(rule);
         if (std::find(settings_.ignored.begin(), settings_.ignored.end(), rule) !=
             settings_.ignored.end()) {
             return;
         }
-        found_.push_back({info, level.value_or(info->level), std::move(message), at, source});
+        found_.push_back({info, level.value_or(info->level), std::move(message), at, source,
+                          std::string(subject)});
     }
 
     // A finding about one entry of the file, at the entry.
+    // A finding about one entry of the file, at the entry; `key`, when given, is the key it is
+    // about.
     void add_for(std::string_view rule, entry_source source, report_text what,
-                 std::optional<severity> level = std::nullopt) {
+                 std::optional<severity> level = std::nullopt, std::string_view key = {}) {
         report_text message = described_source(walk_, source);
         message << what;
-        add(rule, std::move(message), source_position(walk_, source), source, level);
+        std::string subject = detail::member_key(source.member);
+        subject += '\n';
+        subject += source_entry(walk_, source);
+        subject += '\n';
+        subject += key;
+        add(rule, subject, std::move(message), source_position(walk_, source), source, level);
     }
 
     const file_walk& walk_;
@@ -77,8 +85,8 @@ public:
 
 void find_parse_error(finder& f) {
     if (const auto& problem = f.walk_.document_error) {
-        f.add("parse-error", report_text("the document does not parse: " + problem->message),
-              problem->at);
+        f.add("parse-error", problem->message,
+              report_text("the document does not parse: " + problem->message), problem->at);
     }
 }
 
@@ -90,7 +98,8 @@ void find_unusable_members(finder& f) {
                 f.walk_.index.bound_member(static_cast<member_id>(i));
             report_text message = member.problem;
             message << "; the tool family ignores the member";
-            f.add("unusable-member", std::move(message),
+            f.add("unusable-member", detail::member_key(static_cast<member_id>(i)),
+                  std::move(message),
                   occurrence != nullptr ? occurrence->value_at : text_position{});
         }
     }
@@ -134,7 +143,7 @@ void find_duplicate_members(finder& f) {
         report_text message = quoted(member.name);
         message << " is given again at " << position_text(last.name_at)
                 << ", which the tool family gets: " << dropped_value(member) << " here is dropped";
-        f.add("duplicate-member", std::move(message), member.name_at);
+        f.add("duplicate-member", member.name, std::move(message), member.name_at);
     }
     std::unordered_map<std::string_view, const alias_occurrence*> kept_alias;
     for (const std::size_t i : index.bound_aliases) {
@@ -149,7 +158,8 @@ void find_duplicate_members(finder& f) {
         message << quoted(alias.alias) << " is given again at "
                 << position_text(last->second->name_at)
                 << ", which the tool family gets: the password given here is dropped";
-        f.add("duplicate-member", std::move(message), alias.name_at);
+        f.add("duplicate-member", "connection_credentials\n" + alias.alias, std::move(message),
+              alias.name_at);
     }
 }
 
@@ -191,7 +201,7 @@ void find_unknown_members(finder& f) {
                 message << ": did you mean " << nearest->key << "?";
             }
         }
-        f.add("unknown-member", std::move(message), member.name_at);
+        f.add("unknown-member", member.name, std::move(message), member.name_at);
     }
 }
 
@@ -227,7 +237,7 @@ void find_held_keys(finder& f) {
                                         : "all " + count_of(drops.dropped, "key", "keys"))
                  << " it asks for " << (drops.dropped == 1 ? "is" : "are") << " held already"
                  << holder;
-            f.add_for("no-effect", drops.source, std::move(what));
+            f.add_for("no-effect", drops.source, std::move(what), std::nullopt, *first.key);
             continue;
         }
         report_text what(": ");
@@ -240,7 +250,8 @@ void find_held_keys(finder& f) {
                                 "keeps",
                                 "with another password, which the earlier entries keep"));
         f.add_for("shadowed-key", drops.source, std::move(what),
-                  drops.different == 0 ? std::optional<severity>(severity::note) : std::nullopt);
+                  drops.different == 0 ? std::optional<severity>(severity::note) : std::nullopt,
+                  *first.key);
     }
 }
 
@@ -257,7 +268,7 @@ void find_unused_credentials(finder& f) {
             const alias_occurrence* occurrence = f.walk_.index.bound_alias(alias);
             report_text message("credential ");
             message << quoted(alias) << " is used by no target, KMS or BMC entry";
-            f.add("unused-credential", std::move(message),
+            f.add("unused-credential", alias, std::move(message),
                   occurrence != nullptr ? occurrence->name_at : text_position{});
         }
     }
@@ -275,10 +286,10 @@ void find_credential_shapes(finder& f) {
         if (text.find(':') == std::string::npos) {
             message << " has no ':': its whole text is taken as the user name, and its password "
                        "is empty";
-            f.add("no-colon", std::move(message), credential_at(f.walk_, alias));
+            f.add("no-colon", alias, std::move(message), credential_at(f.walk_, alias));
         } else if (detail::split_credential(text).password.empty()) {
             message << " has an empty password";
-            f.add("empty-password", std::move(message), credential_at(f.walk_, alias));
+            f.add("empty-password", alias, std::move(message), credential_at(f.walk_, alias));
         }
     }
 }
@@ -325,14 +336,14 @@ void find_many_entries(finder& f) {
     }
     const auto largest = std::max_element(walk.expanded.begin(), walk.expanded.end());
     if (largest == walk.expanded.end() || *largest == 0) {
-        f.add("many-entries", std::move(message));
+        f.add("many-entries", {}, std::move(message));
         return;
     }
     const entry_source source{member_id::target_systems,
                               static_cast<std::size_t>(largest - walk.expanded.begin())};
     message << "; the most come from " << described_source(walk, source) << " ("
             << count_of(*largest, "address", "addresses") << "): check its host scopes";
-    f.add("many-entries", std::move(message), source_position(walk, source), source);
+    f.add("many-entries", {}, std::move(message), source_position(walk, source), source);
 }
 
 // A password of the file, where it is given and whose it is.
@@ -387,7 +398,7 @@ void find_reused_passwords(finder& f, const std::vector<given_password>& given) 
                     << sharing[i]->owner;
         }
         message << " share one password";
-        f.add("reused-password", std::move(message), sharing[1]->at);
+        f.add("reused-password", message.raw(), message, sharing[1]->at);
     }
 }
 
@@ -405,7 +416,8 @@ void find_passwords_in_names(finder& f, const std::vector<given_password>& given
                 report_text message("the password of ");
                 message << password.owner << (name == password.password ? " is" : " stands inside")
                         << " its " << what;
-                f.add("password-in-name", std::move(message), password.at);
+                f.add("password-in-name", password.owner.raw() + "\n" + what, std::move(message),
+                      password.at);
             }
         }
         secrets.emplace_back(password.password);
@@ -421,7 +433,8 @@ void find_passwords_in_names(finder& f, const std::vector<given_password>& given
             if (owner != owner_of.end()) {
                 report_text what(": its host scope holds the password of ");
                 what << owner->second->owner;
-                f.add_for("password-in-name", {member_id::target_systems, i}, std::move(what));
+                f.add_for("password-in-name", {member_id::target_systems, i}, std::move(what),
+                          std::nullopt, owner->second->owner.raw());
                 break;
             }
         }
@@ -434,7 +447,7 @@ void find_weak_passwords(finder& f, const std::vector<given_password>& given) {
     }
     const password_quality quality;
     if (!quality.has_dictionary()) {
-        f.add("weak-password",
+        f.add("weak-password", "dictionary",
               report_text("the password dictionary is not installed (Debian's cracklib-runtime): "
                           "passwords were checked without it"),
               {}, std::nullopt, severity::note);
@@ -449,7 +462,7 @@ void find_weak_passwords(finder& f, const std::vector<given_password>& given) {
         if (verdict->second) {
             report_text message("the password of ");
             message << password.owner << " is weak: " << *verdict->second;
-            f.add("weak-password", std::move(message), password.at);
+            f.add("weak-password", password.owner.raw(), std::move(message), password.at);
         }
     }
 }
@@ -466,13 +479,13 @@ void find_file_problems(finder& f) {
         message << octal << " for " << quoted(walk.path)
                 << " are too open; credential files should be readable by their owner only "
                    "(chmod 600)";
-        f.add("permissions", std::move(message));
+        f.add("permissions", walk.path, std::move(message));
     }
     if (walk.file->owner != ::geteuid() && walk.file->owner != 0) {
         report_text message = quoted(walk.path);
         message << " is owned by user ID " << std::to_string(walk.file->owner)
                 << ", neither you nor root: that user can change the credentials you use";
-        f.add("owner", std::move(message));
+        f.add("owner", walk.path, std::move(message));
     }
 }
 

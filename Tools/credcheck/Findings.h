@@ -25,6 +25,10 @@ struct finding {
     text_position at;
     /// The entry concerned, when one is.
     std::optional<entry_source> source;
+    /// What it concerns, by content rather than place (the entry's text, the alias, the member's
+    /// name, a key): unchanged when lines are added above it. May hold file text, passwords
+    /// included; never shown as it is.
+    std::string subject;
 };
 
 /// What the rules check, beside the file.

@@ -431,8 +431,20 @@ void write_human_report(std::ostream& out, const report& r, bool colour) {
     }
 }
 
-bool colour_wanted() {
-    return ::isatty(STDOUT_FILENO) == 1 && std::getenv("NO_COLOR") == nullptr;
+bool colour_wanted(colour_mode mode) {
+    const auto set = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value != nullptr && *value != '\0' && std::string_view(value) != "0";
+    };
+    switch (mode) {
+        case colour_mode::always:
+            return true;
+        case colour_mode::never:
+            return false;
+        case colour_mode::automatic:
+            break;
+    }
+    return ::isatty(STDOUT_FILENO) == 1 ? !set("NO_COLOR") : set("FORCE_COLOR");
 }
 
 }  // namespace credcheck

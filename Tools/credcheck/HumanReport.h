@@ -20,7 +20,9 @@ inline constexpr std::size_t KEY_COLUMN_LIMIT = 40;
 /// `r.reveal`).
 void write_human_report(std::ostream& out, const report& r, bool colour);
 
-/// True when standard output is a terminal and NO_COLOR is not set.
-bool colour_wanted();
+/// Whether the text report is coloured under `mode`: always, never, or (automatic) on a
+/// terminal unless NO_COLOR is set, and on a pipe or file when FORCE_COLOR is set (to anything
+/// but "0").
+bool colour_wanted(colour_mode mode);
 
 }  // namespace credcheck

@@ -57,12 +57,30 @@ command_line parse_command_line(int argc, const char* const* argv, std::ostream&
 
     CLI::App app(DESCRIPTION, "credcheck");
     app.footer(footer());
-    std::string file;
-    CLI::Option* file_option =
-        app.add_option("FILE", file, "Credential file to check (default: the shipped example file)")
-            ->type_name("");
+    app.add_option("FILE", opts.files,
+                   "Credential files to check, each in turn (default: the shipped example "
+                   "file); with --diff, the old and the new file")
+        ->type_name("");
+    app.add_flag("--diff", opts.diff,
+                 "Compare two credential files, OLD and NEW: which keys the change adds, "
+                 "removes, gives another password or takes from another entry");
     app.add_flag("--reveal", opts.reveal, "Show passwords instead of masking them");
-    app.add_flag("--json", opts.json, "Write the report as one JSON object");
+    bool json = false;
+    app.add_flag("--json", json, "Write the report as one JSON object (--format json)");
+    std::string format = "text";
+    CLI::Option* format_option =
+        app.add_option("--format", format,
+                       "text (for a person), json (for scripts), sarif (a SARIF 2.1.0 log of "
+                       "the findings, for code scanning) or gcc (FILE:LINE:COL: severity: "
+                       "message [rule], one line per finding)")
+            ->type_name("FORMAT")
+            ->check(CLI::IsMember({"text", "json", "sarif", "gcc"}));
+    std::string colour = "auto";
+    app.add_option("--color", colour,
+                   "auto (a terminal, unless NO_COLOR is set; a pipe when FORCE_COLOR is set), "
+                   "always or never")
+        ->type_name("WHEN")
+        ->check(CLI::IsMember({"auto", "always", "never"}));
     app.add_flag("--verbose", opts.verbose,
                  "Also show trace log records (level 4 and above) and what each target became");
     app.add_flag("--all-keys", opts.all_keys,
@@ -79,36 +97,46 @@ command_line parse_command_line(int argc, const char* const* argv, std::ostream&
         ->check([](const std::string& rule) {
             return find_rule(rule) != nullptr ? std::string() : "no such rule: " + rule;
         });
-    app.add_option("--max-entries", opts.max_entries,
-                   "The most entries a file may hand out before many-entries says so "
-                   "(default 1,000,000)")
-        ->type_name("N")
-        ->check(CLI::PositiveNumber);
+    CLI::Option* max_entries =
+        app.add_option("--max-entries", opts.max_entries,
+                       "The most entries a file may hand out before many-entries says so "
+                       "(default 1,000,000)")
+            ->type_name("N")
+            ->check(CLI::PositiveNumber);
     app.add_option("--host", opts.host,
                    "Show only the keys for HOST (an address, as any scope form of one address, "
                    "or a host name), with the entry that produced each")
         ->type_name("HOST");
-    app.add_option("--diff", opts.diff,
-                   "Compare two credential files: which keys the change from OLD to NEW "
-                   "adds, removes, gives another password or takes from another entry")
-        ->expected(2)
-        ->option_text("OLD NEW");
     app.set_version_flag("--version", std::string("credcheck ") + CREDCHECK_VERSION,
                          "Show the version and exit");
 
     try {
         app.parse(argc, argv);
-        if (file_option->count() > 0 && file.empty()) {
-            throw CLI::ValidationError("FILE", "the path is empty");
+        if (json && format_option->count() > 0 && format != "json") {
+            throw CLI::ValidationError("--json", "is --format json, not --format " + format);
         }
-        if (std::any_of(opts.diff.begin(), opts.diff.end(),
+        opts.format = json || format == "json" ? output_format::json
+                      : format == "sarif"      ? output_format::sarif
+                      : format == "gcc"        ? output_format::gcc
+                                               : output_format::text;
+        opts.colour = colour == "always"  ? colour_mode::always
+                      : colour == "never" ? colour_mode::never
+                                          : colour_mode::automatic;
+        if (std::any_of(opts.files.begin(), opts.files.end(),
                         [](const std::string& path) { return path.empty(); })) {
-            throw CLI::ValidationError("--diff", "a path is empty");
+            throw CLI::ValidationError("FILE", "a path is empty");
         }
-        if (!opts.diff.empty() && (file_option->count() > 0 || opts.host || opts.strict ||
-                                   opts.verbose || opts.all_keys)) {
+        if (opts.diff && opts.files.size() != 2) {
+            throw CLI::ValidationError(
+                "--diff", "takes two files, OLD and NEW, not " + std::to_string(opts.files.size()));
+        }
+        if (opts.diff &&
+            (opts.host || opts.strict || opts.verbose || opts.all_keys || !opts.ignore.empty() ||
+             max_entries->count() > 0 || opts.format == output_format::sarif ||
+             opts.format == output_format::gcc)) {
             throw CLI::ValidationError("--diff",
-                                       "takes --reveal and --json, no FILE or other option");
+                                       "takes --reveal, --json or --format text|json and "
+                                       "--color, and no other option");
         }
         if (opts.host && opts.host->empty()) {
             throw CLI::ValidationError("--host", "the host is empty");
@@ -128,7 +156,9 @@ command_line parse_command_line(int argc, const char* const* argv, std::ostream&
         return parsed;
     }
 
-    opts.file = file_option->count() > 0 ? file : default_credential_file();
+    if (opts.files.empty()) {
+        opts.files.push_back(default_credential_file());
+    }
     return parsed;
 }
 

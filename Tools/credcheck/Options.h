@@ -9,16 +9,41 @@
 
 namespace credcheck {
 
+/// How a report is written.
+enum class output_format {
+    /// For a person reading a terminal.
+    text,
+    /// One JSON object for scripts.
+    json,
+    /// A SARIF 2.1.0 log of the findings, for code scanning.
+    sarif,
+    /// One "FILE:LINE:COL: severity: message [rule]" line per finding, for editors and CI.
+    gcc,
+};
+
+/// When the text report is coloured.
+enum class colour_mode {
+    /// On a terminal unless NO_COLOR is set; on a pipe when FORCE_COLOR is set.
+    automatic,
+    always,
+    never,
+};
+
 /// What the user asked for.
 struct options {
-    /// The credential file to check; the shipped example when none is given.
-    std::string file;
+    /// The credential files to check, in turn; the shipped example when none is given. With
+    /// --diff: the old and the new file.
+    std::vector<std::string> files;
+    /// Compare files[0] with files[1] instead of checking them.
+    bool diff = false;
+    output_format format = output_format::text;
+    colour_mode colour = colour_mode::automatic;
     /// Show passwords instead of a mask.
     bool reveal = false;
-    /// Write one JSON object instead of the human report.
-    bool json = false;
     /// Show the trace records (level 4 and above) and each target's outcome too.
     bool verbose = false;
+    /// List every key on a line of its own instead of folding runs of keys.
+    bool all_keys = false;
     /// Exit 1 when the report holds a finding of warning severity or above; also ask
     /// libpwquality of every password.
     bool strict = false;
@@ -28,10 +53,6 @@ struct options {
     std::size_t max_entries = 1'000'000;
     /// Show only the keys for this host, each with its source.
     std::optional<std::string> host;
-    /// List every key on a line of its own instead of folding runs of keys.
-    bool all_keys = false;
-    /// With --diff: the old and the new credential file, compared instead of one file checked.
-    std::vector<std::string> diff;
 };
 
 /// Exit statuses.
@@ -50,8 +71,9 @@ struct command_line {
     std::optional<int> exit_status;
 };
 
-/// Parses `argv`. Help and version go to `out`; a usage error goes to `err` as one line naming
-/// the problem and a hint to run with --help, with EXIT_TROUBLE as the exit status.
+/// Parses `argv`, options and files in any order, as GNU tools do ("--" ends the options).
+/// Help and version go to `out`; a usage error goes to `err` as one line naming the problem and
+/// a hint to run with --help, with EXIT_TROUBLE as the exit status.
 command_line parse_command_line(int argc, const char* const* argv, std::ostream& out,
                                 std::ostream& err);
 

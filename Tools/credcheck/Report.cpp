@@ -33,8 +33,8 @@ std::string key_form(const std::string& host) {
 
 }  // namespace
 
-report build_report(const options& opts) {
-    return build_report(walk_file(opts.file), opts);
+report build_report(const std::string& path, const options& opts) {
+    return build_report(walk_file(path), opts);
 }
 
 report build_report(file_walk walk, const options& opts) {

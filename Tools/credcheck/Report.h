@@ -47,8 +47,8 @@ struct report {
     bool all_keys = false;
 };
 
-/// Walks the file that `opts` names and keeps what `opts` asks to show.
-report build_report(const options& opts);
+/// Walks the file at `path` and keeps what `opts` asks to show.
+report build_report(const std::string& path, const options& opts);
 
 /// The report of an existing walk.
 report build_report(file_walk walk, const options& opts);

@@ -3,6 +3,8 @@
 set(CREDCHECK_REPORT_SOURCES
   "${CMAKE_CURRENT_LIST_DIR}/DocumentIndex.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/FileWalk.cpp"
+  "${CMAKE_CURRENT_LIST_DIR}/GccReport.cpp"
+  "${CMAKE_CURRENT_LIST_DIR}/SarifReport.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/Findings.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/PasswordQuality.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/KeyOrder.cpp"

@@ -1,10 +1,12 @@
 // credcheck: shows what PlainTextParser::parse makes of a credential file, and why.
 //
-// Exit status: 0 when the parser returns RESULT_SUCCEED (and, with --strict, the report is
-// clean; with --diff, when both files hand out the same map), 1 otherwise (and with --host when
-// the host gets no key), 2 for bad usage, a file that cannot be read, running out of memory, or
-// a report that could not be written.
+// Exit status: 0 when the parser returns RESULT_SUCCEED (and, with --strict, no finding of
+// warning severity or above; with --diff, when both files hand out the same map), 1 otherwise
+// (and with --host when the host gets no key), 2 for bad usage, a file that cannot be read,
+// running out of memory, or a report that could not be written. With several files, the highest
+// of their statuses.
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -17,14 +19,18 @@
 
 #include "Diff.h"
 #include "DiffReport.h"
+#include "GccReport.h"
 #include "HumanReport.h"
 #include "JsonReport.h"
 #include "Options.h"
 #include "Report.h"
 #include "SafeText.h"
+#include "SarifReport.h"
 #include "TerminalWriter.h"
 
 namespace {
+
+using credcheck::output_format;
 
 // What a run built is kept until the process ends: the system takes a process's memory back at
 // once, where freeing a fleet-sized walk node by node, map entry by map entry, takes a good part
@@ -67,8 +73,8 @@ void cannot_read(const credcheck::file_walk& walk, const credcheck::secret_mask&
 
 // credcheck --diff OLD NEW.
 int compare(const credcheck::options& opts) {
-    credcheck::file_walk before = credcheck::walk_file(opts.diff[0]);
-    credcheck::file_walk after = credcheck::walk_file(opts.diff[1]);
+    credcheck::file_walk before = credcheck::walk_file(opts.files[0]);
+    credcheck::file_walk after = credcheck::walk_file(opts.files[1]);
     const credcheck::secret_mask mask = credcheck::mask_for({&before, &after}, opts.reveal);
     bool readable = true;
     for (const credcheck::file_walk* walk : {&before, &after}) {
@@ -82,27 +88,77 @@ int compare(const credcheck::options& opts) {
     }
     const credcheck::file_diff& diff =
         kept_to_the_end(credcheck::diff_walks(std::move(before), std::move(after)));
-    if (opts.json) {
+    if (opts.format == output_format::json) {
         credcheck::write_json_diff(std::cout, diff, mask, opts.reveal);
     } else {
-        credcheck::write_human_diff(std::cout, diff, mask, opts.reveal, credcheck::colour_wanted());
+        credcheck::write_human_diff(std::cout, diff, mask, opts.reveal,
+                                    credcheck::colour_wanted(opts.colour));
     }
     return flushed(diff.maps_differ() ? credcheck::EXIT_FINDINGS : credcheck::EXIT_CLEAN);
 }
 
-// credcheck [FILE].
+// One report of the run: what it says of `path`, written in its format.
+void write_report(const credcheck::report& report, const credcheck::options& opts) {
+    switch (opts.format) {
+        case output_format::text:
+            credcheck::write_human_report(std::cout, report, credcheck::colour_wanted(opts.colour));
+            break;
+        case output_format::json:
+            credcheck::write_json_report(std::cout, report);
+            break;
+        case output_format::gcc:
+            credcheck::write_gcc_report(std::cout, report);
+            break;
+        case output_format::sarif:
+            break;
+    }
+}
+
+// credcheck [FILE...]: each file checked and reported in turn; several JSON reports make an
+// array, and the SARIF log is one for all.
 int check(const credcheck::options& opts) {
-    const credcheck::report& report = kept_to_the_end(credcheck::build_report(opts));
-    if (opts.json) {
-        credcheck::write_json_report(std::cout, report);
-    } else {
-        credcheck::write_human_report(std::cout, report, credcheck::colour_wanted());
+    int status = credcheck::EXIT_CLEAN;
+    std::vector<const credcheck::report*> reports;
+    const bool json_array = opts.format == output_format::json && opts.files.size() > 1;
+    if (json_array) {
+        std::cout << "[\n";
     }
-    const int status = flushed(credcheck::exit_status_for(report, opts));
-    if (report.walk.refusal) {
-        cannot_read(report.walk, report.mask);
+    for (std::size_t i = 0; i < opts.files.size(); ++i) {
+        // The last report, and every one the SARIF log needs, lives to the end; the others are
+        // done with once written.
+        std::unique_ptr<credcheck::report> passing;
+        const credcheck::report* current = nullptr;
+        if (i + 1 == opts.files.size() || opts.format == output_format::sarif) {
+            current = &kept_to_the_end(credcheck::build_report(opts.files[i], opts));
+        } else {
+            passing =
+                std::make_unique<credcheck::report>(credcheck::build_report(opts.files[i], opts));
+            current = passing.get();
+        }
+        const credcheck::report& report = *current;
+        if (i > 0 && opts.format == output_format::text) {
+            std::cout << '\n';
+        } else if (i > 0 && json_array) {
+            std::cout << ",\n";
+        }
+        write_report(report, opts);
+        reports.push_back(&report);
+        if (report.walk.refusal) {
+            cannot_read(report.walk, report.mask);
+        }
+        status = std::max(status, credcheck::exit_status_for(report, opts));
     }
-    return status;
+    if (json_array) {
+        std::cout << "]\n";
+    }
+    if (opts.format == output_format::sarif) {
+        std::vector<const credcheck::file_walk*> walks;
+        for (const credcheck::report* report : reports) {
+            walks.push_back(&report->walk);
+        }
+        credcheck::write_sarif_report(std::cout, reports, credcheck::mask_for(walks, opts.reveal));
+    }
+    return flushed(status);
 }
 
 }  // namespace
@@ -117,7 +173,7 @@ int main(int argc, char** argv) {
     }
     const credcheck::options& opts = command.opts;
     try {
-        return opts.diff.empty() ? check(opts) : compare(opts);
+        return opts.diff ? compare(opts) : check(opts);
     } catch (const credcheck::output_failed&) {
         return output_trouble();
     } catch (const std::bad_alloc&) {
