@@ -1197,9 +1197,14 @@ def case_installed_tool():
         check("[libPlainTextFileParser.so.1]" in needed, "credcheck does not link the library")
         defined = subprocess.run(["nm", "-C", "--defined-only", tool], capture_output=True,
                                  text=True, check=True).stdout
-        copies = [line for line in defined.splitlines()
-                  if "parse_credential_file" in line or "walk_observer::" in line
-                  or "binding_observer::" in line or "bind_members" in line]
+        # An unoptimised build emits the headers' inline members (weak, with a local alias at
+        # the same address); those are not the walk.
+        symbols = [line.split(" ", 2) for line in defined.splitlines() if line.count(" ") >= 2]
+        inline = {address for address, kind, _ in symbols if kind in ("W", "V", "w", "v")}
+        copies = [" ".join(symbol) for symbol in symbols
+                  if symbol[0] not in inline and any(
+                      name in symbol[2] for name in ("parse_credential_file", "walk_observer::",
+                                                     "binding_observer::", "bind_members"))]
         check(not copies, "credcheck holds the walk itself:\n" + "\n".join(copies[:5]))
 
 
