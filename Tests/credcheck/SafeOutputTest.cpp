@@ -1,6 +1,8 @@
 // What credcheck shows of hostile text: escaped for the terminal, valid JSON, and no secret of
 // the file anywhere.
 
+#include <algorithm>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -118,6 +120,64 @@ TEST_P(Masking, ReplacesEveryOccurrence) {
 
 INSTANTIATE_TEST_SUITE_P(Texts, Masking, ::testing::ValuesIn(kMasks),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Every byte range that some secret of MIN_MASKED_LENGTH bytes or more covers, by trying each
+// secret at each place, with overlapping and touching ranges merged.
+std::vector<secret_mask::span> covered_by(const std::vector<std::string>& secrets,
+                                          const std::string& text) {
+    std::vector<bool> covered(text.size() + 1, false);
+    std::vector<bool> starts(text.size() + 1, false);
+    std::vector<std::size_t> reach(text.size() + 1, 0);
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        for (const std::string& secret : secrets) {
+            if (secret.size() >= MIN_MASKED_LENGTH &&
+                text.compare(at, secret.size(), secret) == 0) {
+                reach[at] = std::max(reach[at], at + secret.size());
+            }
+        }
+    }
+    std::vector<secret_mask::span> spans;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (reach[at] == 0) {
+            continue;
+        }
+        if (!spans.empty() && at <= spans.back().second) {
+            spans.back().second = std::max(spans.back().second, reach[at]);
+        } else {
+            spans.emplace_back(at, reach[at]);
+        }
+    }
+    return spans;
+}
+
+TEST(Masking, FindsWhatTryingEverySecretEverywhereFinds) {
+    // Few letters, so that secrets overlap, share heads and prefixes and stand in one another;
+    // lengths across several classes.
+    std::mt19937 random(20261206);
+    const auto text_of = [&](std::size_t length) {
+        std::string text;
+        for (std::size_t i = 0; i < length; ++i) {
+            text += "ab@."[random() % 4];
+        }
+        return text;
+    };
+    for (int round = 0; round < 300; ++round) {
+        std::vector<std::string> secrets;
+        const std::size_t count = 1 + random() % 12;
+        for (std::size_t i = 0; i < count; ++i) {
+            secrets.push_back(text_of(2 + random() % 40));
+        }
+        const secret_mask mask(secrets);
+        for (int t = 0; t < 10; ++t) {
+            std::string text = text_of(random() % 120);
+            if (random() % 2 == 0) {
+                const std::string& secret = secrets[random() % secrets.size()];
+                text.insert(random() % (text.size() + 1), secret);
+            }
+            ASSERT_EQ(mask.find(text), covered_by(secrets, text)) << "round " << round;
+        }
+    }
+}
 
 // One line put together from pieces of each origin.
 struct Piece {

@@ -69,35 +69,33 @@ struct key_run {
     std::size_t width = 0;
 };
 
-// Runs of `items` (in reading order) whose keys follow one another and that `together` says
-// belong on one line; every key alone with `all_keys`.
-template <class Item, class KeyOf, class Together>
-std::vector<key_run> runs_of(const std::vector<Item>& items, bool all_keys, KeyOf key_of,
-                             Together together) {
-    std::vector<key_run> runs;
-    const auto close = [&] {
-        key_run& run = runs.back();
+// Calls `each(run)` for every run of items[first, end) (one user's keys, in reading order) whose
+// keys follow one another and that `together` says belong on one line; every key alone with
+// `all_keys`.
+template <class Item, class KeyOf, class Together, class Each>
+void for_each_run(const std::vector<Item>& items, std::size_t first, std::size_t end, bool all_keys,
+                  KeyOf key_of, Together together, Each each) {
+    if (first == end) {
+        return;
+    }
+    const auto finish = [&](key_run& run) {
         run.width =
             keys_width(key_of(items[run.first]), key_of(items[run.last]), run.last - run.first + 1);
+        each(run);
     };
-    std::optional<key_parts> previous;
-    for (std::size_t i = 0; i < items.size(); ++i) {
+    key_run run{first, first};
+    key_parts previous(key_of(items[first]));
+    for (std::size_t i = first + 1; i < end; ++i) {
         key_parts current(key_of(items[i]));
-        if (!all_keys && previous && follows(*previous, current) &&
-            together(items[i - 1], items[i])) {
-            runs.back().last = i;
+        if (!all_keys && follows(previous, current) && together(items[i - 1], items[i])) {
+            run.last = i;
         } else {
-            if (!runs.empty()) {
-                close();
-            }
-            runs.push_back({i, i});
+            finish(run);
+            run = {i, i};
         }
         previous = current;
     }
-    if (!runs.empty()) {
-        close();
-    }
-    return runs;
+    finish(run);
 }
 
 // The keys of a run: "u@10.0.0.1", or "u@10.0.0.1 … u@10.0.0.6 (6 keys)".
@@ -180,32 +178,37 @@ void write_entries(terminal_writer& line, const report& r,
         none(line);
         return;
     }
+    // Two passes, each over one user's keys at a time while they are at hand: the first puts
+    // them in reading order and finds the width of the key column, the second writes the lines.
     std::vector<const handed_entry*> ordered = entries;
     const auto key_of = [](const handed_entry* entry) -> std::string_view { return *entry->key; };
-    order_for_reading(ordered, key_of);
-    const std::vector<key_run> runs =
-        runs_of(ordered, r.all_keys, key_of, [](const handed_entry* a, const handed_entry* b) {
-            return same_source(a->source, b->source);
-        });
+    const auto together = [](const handed_entry* a, const handed_entry* b) {
+        return same_source(a->source, b->source);
+    };
     std::size_t column = 0;
-    for (const key_run& run : runs) {
-        if (run.width <= KEY_COLUMN_LIMIT) {
-            column = std::max(column, run.width);
-        }
-    }
-    for (const key_run& run : runs) {
-        const handed_entry& first = *ordered[run.first];
-        line("  ");
-        write_keys(line, *first.key, *ordered[run.last]->key, run.last - run.first + 1);
-        line.pad_to(column + 4, 2);
-        if (r.reveal) {
-            line.file(*first.value);
-        } else {
-            line(PASSWORD_MASK);
-        }
-        line("  ");
-        write_source(line, r.walk, first.source, style::dim).end_line();
-    }
+    for_each_user(ordered, key_of, [&](std::size_t first, std::size_t end) {
+        order_user_keys(ordered, first, end, key_of);
+        for_each_run(ordered, first, end, r.all_keys, key_of, together, [&](const key_run& run) {
+            if (run.width <= KEY_COLUMN_LIMIT) {
+                column = std::max(column, run.width);
+            }
+        });
+    });
+    for_each_user(ordered, key_of, [&](std::size_t first, std::size_t end) {
+        for_each_run(ordered, first, end, r.all_keys, key_of, together, [&](const key_run& run) {
+            const handed_entry& entry = *ordered[run.first];
+            line("  ");
+            write_keys(line, *entry.key, *ordered[run.last]->key, run.last - run.first + 1);
+            line.pad_to(column + 4, 2);
+            if (r.reveal) {
+                line.file(*entry.value);
+            } else {
+                line(PASSWORD_MASK);
+            }
+            line("  ");
+            write_source(line, r.walk, entry.source, style::dim).end_line();
+        });
+    });
 }
 
 // Keys whose host differs from --host only in letter case: the tools would not find them.
@@ -248,6 +251,33 @@ bool same_shadow(const shadowed_key& a, const shadowed_key& b, const file_walk& 
                       b.first_dropped.end(), same_source);
 }
 
+// The keys of one run of shadowed keys: the entry that holds them, and the ones dropped.
+void write_shadowed_run(terminal_writer& line, const report& r,
+                        const std::vector<const shadowed_key*>& ordered, const key_run& run) {
+    const file_walk& walk = r.walk;
+    const shadowed_key& key = *ordered[run.first];
+    const handed_entry& kept = walk.entries[key.entry];
+    line("  ");
+    write_keys(line, *kept.key, *walk.entries[ordered[run.last]->entry].key,
+               run.last - run.first + 1);
+    write_source(line(": kept "), walk, kept.source);
+    if (r.reveal) {
+        line(" '").file (*kept.value)("'");
+    }
+    line.end_line();
+    for (const entry_source& dropped : key.first_dropped) {
+        write_dropped(line, r, dropped, *kept.value);
+    }
+    if (key.dropped > key.first_dropped.size()) {
+        line.pad_to(4)(
+                "and " +
+                count_of(key.dropped - key.first_dropped.size(), "more entry", "more entries") +
+                (run.last > run.first ? " for each key" : "") + " (" + grouped(key.different) +
+                " of all " + grouped(key.dropped) + " with a different password)")
+            .end_line();
+    }
+}
+
 void write_shadowed(terminal_writer& line, const report& r) {
     const file_walk& walk = r.walk;
     if (walk.shadowed.empty()) {
@@ -263,32 +293,14 @@ void write_shadowed(terminal_writer& line, const report& r) {
     const auto key_of = [&](const shadowed_key* key) -> std::string_view {
         return *walk.entries[key->entry].key;
     };
-    order_for_reading(ordered, key_of);
-    const auto runs = runs_of(
-        ordered, r.all_keys, key_of,
-        [&](const shadowed_key* a, const shadowed_key* b) { return same_shadow(*a, *b, walk); });
-    for (const key_run& run : runs) {
-        const shadowed_key& key = *ordered[run.first];
-        const handed_entry& kept = walk.entries[key.entry];
-        line("  ");
-        write_keys(line, *kept.key, key_of(ordered[run.last]), run.last - run.first + 1);
-        write_source(line(": kept "), walk, kept.source);
-        if (r.reveal) {
-            line(" '").file (*kept.value)("'");
-        }
-        line.end_line();
-        for (const entry_source& dropped : key.first_dropped) {
-            write_dropped(line, r, dropped, *kept.value);
-        }
-        if (key.dropped > key.first_dropped.size()) {
-            line.pad_to(4)(
-                    "and " +
-                    count_of(key.dropped - key.first_dropped.size(), "more entry", "more entries") +
-                    (run.last > run.first ? " for each key" : "") + " (" + grouped(key.different) +
-                    " of all " + grouped(key.dropped) + " with a different password)")
-                .end_line();
-        }
-    }
+    const auto together = [&](const shadowed_key* a, const shadowed_key* b) {
+        return same_shadow(*a, *b, walk);
+    };
+    for_each_user(ordered, key_of, [&](std::size_t first, std::size_t end) {
+        order_user_keys(ordered, first, end, key_of);
+        for_each_run(ordered, first, end, r.all_keys, key_of, together,
+                     [&](const key_run& run) { write_shadowed_run(line, r, ordered, run); });
+    });
 }
 
 void write_records(terminal_writer& line, const report& r) {

@@ -30,16 +30,11 @@ struct key_parts {
 /// host name whose one differing number is one more ("bmc09.lab", "bmc10.lab").
 bool follows(const key_parts& a, const key_parts& b);
 
-/// Puts `items`, given in byte order of their keys (`key_of(item)`), in the order of key_parts
-/// where it differs from byte order: within each run of one user's keys, the IPv4 addresses
-/// first and in numeric order, then the other hosts as they were. Sorts one user's keys at a
-/// time, so it needs no more memory than the largest of them.
-template <class Item, class KeyOf>
-void order_for_reading(std::vector<Item>& items, KeyOf key_of);
-
-template <class Item, class KeyOf>
-void order_for_reading(std::vector<Item>& items, KeyOf key_of) {
-    std::vector<std::pair<std::uint32_t, Item>> addresses;
+/// Calls `each(first, end)` for every range [first, end) of `items` that holds one user's keys
+/// (`key_of(item)`). Items in byte order of their keys, or in the order of key_parts, keep each
+/// user's keys together.
+template <class Item, class KeyOf, class Each>
+void for_each_user(const std::vector<Item>& items, KeyOf key_of, Each each) {
     for (std::size_t first = 0; first < items.size();) {
         const std::string_view user = plain_text_detail::split_key(key_of(items[first])).user;
         std::size_t end = first + 1;
@@ -47,28 +42,35 @@ void order_for_reading(std::vector<Item>& items, KeyOf key_of) {
                plain_text_detail::split_key(key_of(items[end])).user == user) {
             ++end;
         }
-        // [first, end) is one user's: its IPv4 keys move to the front, in numeric order.
-        addresses.clear();
-        std::size_t others = first;
-        for (std::size_t i = first; i < end; ++i) {
-            const key_parts parts(key_of(items[i]));
-            if (parts.ipv4) {
-                addresses.emplace_back(*parts.ipv4, items[i]);
-            } else {
-                items[others++] = items[i];
-            }
-        }
-        if (!addresses.empty()) {
-            std::stable_sort(addresses.begin(), addresses.end(),
-                             [](const auto& a, const auto& b) { return a.first < b.first; });
-            std::move_backward(items.begin() + static_cast<std::ptrdiff_t>(first),
-                               items.begin() + static_cast<std::ptrdiff_t>(others),
-                               items.begin() + static_cast<std::ptrdiff_t>(end));
-            for (std::size_t i = 0; i < addresses.size(); ++i) {
-                items[first + i] = addresses[i].second;
-            }
-        }
+        each(first, end);
         first = end;
+    }
+}
+
+/// Puts items[first, end), one user's keys in byte order, in the order of key_parts: the IPv4
+/// addresses first and in numeric order, then the other hosts as they were.
+template <class Item, class KeyOf>
+void order_user_keys(std::vector<Item>& items, std::size_t first, std::size_t end, KeyOf key_of) {
+    std::vector<std::pair<std::uint32_t, Item>> addresses;
+    std::size_t others = first;
+    for (std::size_t i = first; i < end; ++i) {
+        const key_parts parts(key_of(items[i]));
+        if (parts.ipv4) {
+            addresses.emplace_back(*parts.ipv4, items[i]);
+        } else {
+            items[others++] = items[i];
+        }
+    }
+    if (addresses.empty()) {
+        return;
+    }
+    std::stable_sort(addresses.begin(), addresses.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::move_backward(items.begin() + static_cast<std::ptrdiff_t>(first),
+                       items.begin() + static_cast<std::ptrdiff_t>(others),
+                       items.begin() + static_cast<std::ptrdiff_t>(end));
+    for (std::size_t i = 0; i < addresses.size(); ++i) {
+        items[first + i] = addresses[i].second;
     }
 }
 

@@ -51,6 +51,25 @@ void for_each_character(std::string_view text, Each&& each) {
     }
 }
 
+// `text` escaped, with `spans` (what mask.find gives for it) masked, and masked again after
+// escaping where the escaped form spells a password.
+std::string masked_spans(std::string_view text, const std::vector<secret_mask::span>& spans,
+                         const secret_mask& mask, std::string (*escape)(std::string_view)) {
+    if (spans.empty()) {
+        std::string escaped = escape(text);
+        return escaped.size() == text.size() ? escaped : mask.apply(escaped);
+    }
+    std::string shown;
+    std::size_t at = 0;
+    for (const auto& [begin, end] : spans) {
+        shown += escape(text.substr(at, begin - at));
+        shown += PASSWORD_MASK;
+        at = end;
+    }
+    shown += escape(text.substr(at));
+    return mask.apply(shown);
+}
+
 }  // namespace
 
 std::string terminal_text(std::string_view text) {
@@ -76,7 +95,14 @@ std::size_t shown_width(std::string_view text) {
 std::string json_escaped(std::string_view text) {
     std::string out;
     out.reserve(text.size());
+    // Most text is printable ASCII, which JSON takes as it is: copied a run at a time.
+    std::size_t run = 0;
     for_each_character(text, [&](utf8proc_int32_t c, std::size_t at, std::size_t length) {
+        if (c >= 0x20 && c < 0x7f && c != '"' && c != '\\') {
+            return;
+        }
+        out.append(text, run, at - run);
+        run = at + length;
         switch (c) {
             case -1:
                 out += "\xef\xbf\xbd";  // U+FFFD
@@ -110,6 +136,7 @@ std::string json_escaped(std::string_view text) {
                 }
         }
     });
+    out.append(text, run, std::string_view::npos);
     return out;
 }
 
@@ -123,33 +150,35 @@ std::string masked_key(std::string_view key, const secret_mask& mask,
     if (parts.user.size() == key.size()) {
         return escape(key);
     }
-    // A password that reaches over the "@" from the user into the host is masked whole.
+    if (mask.masks_all_text()) {
+        return escape(parts.user) + '@' + masked_text(parts.host, mask, escape);
+    }
+    // One search of the whole key finds what lies in the host too; a password that reaches over
+    // the "@" from the user into the host is masked whole.
     const std::size_t at = parts.user.size();
-    for (const auto& [begin, end] :
-         mask.masks_all_text() ? std::vector<secret_mask::span>() : mask.find(key)) {
+    const std::vector<secret_mask::span> spans = mask.find(key);
+    if (spans.empty()) {
+        // The common key: nothing to mask, and most often nothing to escape either.
+        std::string shown = escape(key);
+        if (shown.size() == key.size()) {
+            return shown;
+        }
+    }
+    std::vector<secret_mask::span> host_spans;
+    for (const auto& [begin, end] : spans) {
         if (begin <= at && end > at) {
             return masked_text(key, mask, escape);
         }
+        if (begin > at) {
+            host_spans.emplace_back(begin - at - 1, end - at - 1);
+        }
     }
-    return escape(parts.user) + '@' + masked_text(parts.host, mask, escape);
+    return escape(parts.user) + '@' + masked_spans(parts.host, host_spans, mask, escape);
 }
 
 std::string masked_text(std::string_view text, const secret_mask& mask,
                         std::string (*escape)(std::string_view)) {
-    const std::vector<secret_mask::span> spans = mask.find(text);
-    if (spans.empty()) {
-        std::string escaped = escape(text);
-        return escaped.size() == text.size() ? escaped : mask.apply(escaped);
-    }
-    std::string shown;
-    std::size_t at = 0;
-    for (const auto& [begin, end] : spans) {
-        shown += escape(text.substr(at, begin - at));
-        shown += PASSWORD_MASK;
-        at = end;
-    }
-    shown += escape(text.substr(at));
-    return mask.apply(shown);
+    return masked_spans(text, mask.find(text), mask, escape);
 }
 
 }  // namespace credcheck

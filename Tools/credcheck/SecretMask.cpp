@@ -115,6 +115,8 @@ secret_mask::secret_mask(const std::vector<std::string>& secrets) {
     }
     std::sort(secrets_.begin(), secrets_.end());
     secrets_.erase(std::unique(secrets_.begin(), secrets_.end()), secrets_.end());
+    std::sort(classes_.begin(), classes_.end(),
+              [](const length_class& a, const length_class& b) { return a.window < b.window; });
     for (length_class& c : classes_) {
         std::sort(c.candidates.begin(), c.candidates.end(), [](const auto& a, const auto& b) {
             return a.prefix_hash != b.prefix_hash ? a.prefix_hash < b.prefix_hash
@@ -162,16 +164,21 @@ std::vector<secret_mask::span> secret_mask::occurrences(std::string_view text) c
     if (empty() || text.size() < shortest_) {
         return found;
     }
-    bool may_hold = false;
-    for (std::size_t at = 0; at + MIN_MASKED_LENGTH <= text.size() && !may_hold; ++at) {
-        may_hold = has_bit(heads_, head_bit(text.data() + at));
+    // A secret can only begin where the four bytes of one of the secrets' heads stand; most
+    // texts have no such place, and the rest few.
+    starts_.clear();
+    for (std::size_t at = 0; at + MIN_MASKED_LENGTH <= text.size(); ++at) {
+        if (has_bit(heads_, head_bit(text.data() + at))) {
+            starts_.push_back(at);
+        }
     }
-    if (!may_hold) {
+    if (starts_.empty()) {
         return found;
     }
-    prefix_.resize(text.size() + 1);
+    const std::size_t hashed = std::min(text.size(), starts_.back() + 2 * classes_.back().window);
+    prefix_.resize(hashed + 1);
     prefix_[0] = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    for (std::size_t i = 0; i < hashed; ++i) {
         prefix_[i + 1] = extend(prefix_[i], base_, text[i]);
     }
     // The hash of text[at, at + length), given base^length.
@@ -179,11 +186,11 @@ std::vector<secret_mask::span> secret_mask::occurrences(std::string_view text) c
         return subtract(prefix_[at + length], multiply(prefix_[at], power_of_length));
     };
     for (const length_class& c : classes_) {
-        if (c.window > text.size()) {
-            continue;
-        }
         const std::size_t bits = c.filter.size() * 64;
-        for (std::size_t at = 0; at + c.window <= text.size(); ++at) {
+        for (const std::size_t at : starts_) {
+            if (at + c.window > hashed) {
+                break;
+            }
             const std::uint64_t prefix_hash = hash_of(at, c.window, c.window_power);
             const std::size_t bit = filter_bit(prefix_hash, bits);
             if ((c.filter[bit / 64] & (std::uint64_t{1} << (bit % 64))) == 0) {
@@ -194,7 +201,7 @@ std::vector<secret_mask::span> secret_mask::occurrences(std::string_view text) c
                 [](const candidate& e, std::uint64_t wanted) { return e.prefix_hash < wanted; });
             std::size_t end = 0;
             for (; entry != c.candidates.end() && entry->prefix_hash == prefix_hash; ++entry) {
-                if (at + entry->length <= text.size() &&
+                if (at + entry->length <= hashed &&
                     std::binary_search(
                         secrets_.begin(), secrets_.end(),
                         secret_key(entry->length, hash_of(at, entry->length, entry->power)))) {

@@ -21,14 +21,14 @@ inline constexpr std::size_t MIN_MASKED_LENGTH = 4;
 /// Finds every occurrence of a set of secrets in a text at once, overlapping ones included.
 ///
 /// Secrets are grouped by length into classes [w, 2w) for w = 4, 8, 16, ...; a text is hashed
-/// once (polynomial hashes modulo 2^61 - 1, of a base drawn at random for each mask), and each
-/// class slides a window of w bytes over it, looking the window's hash up among the hashes of its
-/// secrets' first w bytes and, on a hit, the hash of each candidate length among the secrets'
-/// whole hashes. So finding costs a few operations per byte of text and class, however many
-/// secrets there are and however long they are, and the mask holds a few words per secret, not
-/// per byte of secret. Two different texts with one hash (never seen in practice, and never
-/// under a file's control since the base is drawn when the tool runs) can only mask more, never
-/// less. An empty set masks nothing. Not to be used from several threads at once.
+/// once (polynomial hashes modulo 2^61 - 1, of a base drawn at random for each mask), and at
+/// every place where the first four bytes of some secret stand, each class looks the hash of the
+/// next w bytes up among the hashes of its secrets' first w bytes and, on a hit, the hash of each
+/// candidate length among the secrets' whole hashes. So finding costs a few operations per byte of
+/// text and class, however many secrets there are and however long they are, and the mask holds a
+/// few words per secret, not per byte of secret. Two different texts with one hash (never seen in
+/// practice, and never under a file's control since the base is drawn when the tool runs) can only
+/// mask more, never less. An empty set masks nothing. Not to be used from several threads at once.
 class secret_mask {
 public:
     /// A byte range [begin, end) of a text.
@@ -78,10 +78,11 @@ private:
     // A bit per hash of the first MIN_MASKED_LENGTH bytes of the secrets: a text in which no
     // such four bytes stand holds no secret, and is passed over without hashing it.
     std::vector<std::uint64_t> heads_;
-    std::vector<length_class> classes_;
+    std::vector<length_class> classes_;   // by window
     std::vector<std::uint64_t> secrets_;  // (length, hash) of every secret, sorted
     std::size_t shortest_ = 0;
     mutable std::vector<std::uint64_t> prefix_;  // hashes of a text's prefixes, reused
+    mutable std::vector<std::size_t> starts_;    // where a secret's head stands in a text, reused
 };
 
 }  // namespace credcheck
