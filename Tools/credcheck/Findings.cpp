@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bitset>
 #include <cstdio>
 #include <string_view>
 #include <unordered_map>
@@ -420,12 +421,24 @@ void find_passwords_in_names(finder& f, const std::vector<given_password>& given
                       password.at);
             }
         }
-        secrets.emplace_back(password.password);
-        owner_of.emplace(password.password, &password);
     }
-    // Host names: a password that stands in a target's scope.
-    const secret_mask mask(secrets);
+    // Host names: a password that stands in a target's scope. Only a password whose every byte
+    // stands in some scope can; most files have none, and their scopes need no search.
     const std::vector<std::string>& targets = f.walk_.record.target_systems;
+    std::bitset<256> in_scopes;
+    for (const std::string& target : targets) {
+        for (const char c : detail::split_target_entry(target).scope) {
+            in_scopes.set(static_cast<unsigned char>(c));
+        }
+    }
+    for (const given_password& password : given) {
+        if (std::all_of(password.password.begin(), password.password.end(),
+                        [&](char c) { return in_scopes[static_cast<unsigned char>(c)]; })) {
+            secrets.emplace_back(password.password);
+            owner_of.emplace(password.password, &password);
+        }
+    }
+    const secret_mask mask(secrets);
     for (std::size_t i = 0; i < targets.size() && !mask.empty(); ++i) {
         const std::string_view scope = detail::split_target_entry(targets[i]).scope;
         for (const auto& [begin, end] : mask.occurrences(scope)) {
