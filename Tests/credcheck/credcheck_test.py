@@ -946,7 +946,15 @@ def case_json_schema():
             "privpassword": "Priv-Pw", "newpassword": ""}))
         accepted = [example, os.path.join(os.path.dirname(example), "credentials-next.json"),
                     fixture("complete.json"), generated,
-                    write_file(directory, "empty.json", b"{}")]
+                    write_file(directory, "empty.json", b"{}"),
+                    write_file(directory, "left-by-a-tool.json",
+                               b'{"generated_by": {"tool": "x"}, "target_systems": []}')]
+        if ARGS.generator:
+            for seed in (1, 2):
+                path = os.path.join(directory, f"generator-{seed}.json")
+                subprocess.run([ARGS.generator, "2000", str(seed), path], check=True,
+                               stdout=subprocess.DEVNULL)
+                accepted.append(path)
         for path in accepted:
             document = comment_free(path)
             errors = [e.message for e in validator.iter_errors(document)]
@@ -961,7 +969,10 @@ def case_json_schema():
             "a list as a string": {"target_systems": "a@10.0.0.1"},
             "a list holding a number": {"kms_credentials": ["a", 1]},
             "a password as a number": {"privpassword": 1234},
-            "a misspelled member": {"target_sytems": []},
+            "a member in another case": {"Target_Systems": []},
+            "a member with a hyphen": {"kms-credentials": []},
+            "a member with a separator it does not have": {"priv_password": "x"},
+            "a member run together": {"connectioncredentials": {}},
             "an array at the top": [],
         }
         for name, document in wrong.items():
@@ -1218,6 +1229,7 @@ def main():
     for option in ("--tool", "--fixtures", "--example", "--version", "--cmake", "--build-dir",
                    "--schema"):
         parser.add_argument(option, required=True)
+    parser.add_argument("--generator", help="the benchmarks' document generator, if built")
     parser.add_argument("case", choices=sorted(CASES))
     ARGS = parser.parse_args()
     try:
