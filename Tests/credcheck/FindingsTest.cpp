@@ -230,6 +230,40 @@ TEST_P(Findings, ComeFromTheWalkWithTheirPlaces) {
 INSTANTIATE_TEST_SUITE_P(Documents, Findings, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST(UnknownMember, SuggestsAMemberTwoEditsAwayAtMost) {
+    // A name with its first letter wrong or two letters swapped is two edits away; one that
+    // leaves out four letters, or another name, is not a typo.
+    const std::vector<std::pair<std::string, std::string>> names = {
+        {"target_sytems", ": did you mean target_systems?"},
+        {"Target_Systems", ": did you mean target_systems?"},
+        {"kms_credentails", ": did you mean kms_credentials?"},
+        {"Xewpasswor", ": did you mean newpassword?"},
+        {"newpass", ""},
+        {"generated_by", ""},
+    };
+    std::string document = "{";
+    for (const auto& [name, suggestion] : names) {
+        document += "\"" + name + "\": [],\n";
+    }
+    document += "\"target_systems\": []}";
+    TempDir dir;
+    const std::string path = dir.write("credentials.json", document);
+    const report r = build_report(path, for_file(path));
+    std::vector<std::string> messages;
+    for (const finding& f : r.findings) {
+        if (std::string_view(f.rule->id) == "unknown-member") {
+            messages.push_back(f.message.raw());
+        }
+    }
+    ASSERT_EQ(messages.size(), names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(messages[i], "'" + names[i].first +
+                                   "' is no member of a credential file, and is "
+                                   "ignored" +
+                                   names[i].second);
+    }
+}
+
 struct DocumentCase {
     const char* name;
     std::string text;

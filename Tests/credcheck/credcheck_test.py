@@ -395,6 +395,15 @@ def case_broken_document():
     for heading in ("Entries", "Log records"):
         check(section(human, heading) == (f"{heading} (0)", ["(none)"]),
               f"{heading} of a broken document: {section(human, heading)}")
+    # The passwords given before the error are still the file's: its name shows none of them.
+    with tempfile.TemporaryDirectory() as directory:
+        path = write_file(directory, "Broken-Pw-7.json",
+                          '{"connection_credentials": {"a": "u:Broken-Pw-7"},\n'
+                          ' "target_systems": ["a@10.0.0.1" "a@10.0.0.2"]}\n')
+        for args in ([], ["--json"], ["--format", "sarif"], ["--format", "gcc"]):
+            done = run(*args, path)
+            check(done.stdout and "Broken-Pw-7" not in done.stdout + done.stderr,
+                  f"{args}: the broken file's password shows in its name")
 
 
 def case_unreadable_file():
@@ -1107,6 +1116,18 @@ def case_diff():
     _, body = section(run("--diff", example, edited).stdout, "Added")
     check(body == ["svc_storage@10.20.2.13 \u2026 svc_storage@10.20.2.20 (8 keys) added: "
                    "target_systems[3] 'storage@10.20.2.10-20'"], f"folding {body}")
+    # The results: one line when both files give the same, else each; and a word when nothing
+    # changed, rather than nothing.
+    same = run("--diff", example, example).stdout
+    _, body = section(same, "Result")
+    check(body == ["both: RESULT_SUCCEED 0x00000000  Succeed.",
+                   "19 keys before, 19 after: 0 added, 0 removed, 0 with another password, "
+                   "0 from another entry"], f"the same file: {body}")
+    check(same.endswith("\n\nNo key differs.\n"), f"the same file: {same!r}")
+    _, body = section(run("--diff", example, fixture("broken.json")).stdout, "Result")
+    check(body[:2] == ["old: RESULT_SUCCEED 0x00000000  Succeed.",
+                       "new: RESULT_INVALID_FILE 0x00000007  Invalid file.  detail: No credential "
+                       "found in plain text file"], f"a file that broke: {body}")
 
 
 def case_write_error():
