@@ -1105,6 +1105,8 @@ def case_diff():
     status, doc = run_json("--diff", example, edited)
     check(doc["summary"] == {"added": 8, "removed": 4, "changed": 2, "moved": 4},
           f"summary {doc['summary']}")
+    check((doc["old"]["entries"], doc["new"]["entries"], doc["same_maps"]) == (19, 23, False),
+          f"the files: {doc['old']}, {doc['new']}")
     check([c["key"] for c in doc["added"]] ==
           [f"svc_storage@10.20.2.{n}" for n in range(13, 21)], f"added {doc['added']}")
     changed = {c["key"]: c for c in doc["changed"]}
