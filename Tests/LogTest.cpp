@@ -1,6 +1,7 @@
 // The logging stand-in: records reach the sink when they end, SetSink swaps the process-wide
 // sink, and the default sink writes the severe levels to standard error.
 
+#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -63,6 +64,25 @@ TEST(Log, EmptySinkRestoresTheDefaultSink) {
     EXPECT_EQ(written,
               "[1] a.cpp:3 severe\n"
               "[2] b.cpp:5 host <\\x1b]0;title\\x07 \\n \\u009b31m \xe2\x82\xac \\u202eabc>\n");
+}
+
+// KELVOR_LOG_LEVEL, read once per process, raises or lowers the default sink's bar; a value that
+// is not a number leaves it at 3. Each case runs in a process of its own.
+TEST(LogDeathTest, DefaultSinkTakesItsLevelFromTheEnvironment) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto log_at = [](const char* level) {
+        ::setenv("KELVOR_LOG_LEVEL", level, 1);
+        Kelvor::Log::SetSink(nullptr);
+        Kelvor::Log(4, "a.cpp", 1).Stream() << "trace";
+        Kelvor::Log(3, "a.cpp", 2).Stream() << "warning";
+        Kelvor::Log(2, "a.cpp", 3).Stream() << "error";
+        std::exit(0);
+    };
+    EXPECT_EXIT(log_at("4"), ::testing::ExitedWithCode(0),
+                "^\\[4\\] a.cpp:1 trace\n\\[3\\] a.cpp:2 warning\n\\[2\\] a.cpp:3 error\n$");
+    EXPECT_EXIT(log_at("2"), ::testing::ExitedWithCode(0), "^\\[2\\] a.cpp:3 error\n$");
+    EXPECT_EXIT(log_at("4x"), ::testing::ExitedWithCode(0),
+                "^\\[3\\] a.cpp:2 warning\n\\[2\\] a.cpp:3 error\n$");
 }
 
 // What Escape makes of text that could act on a terminal, hide, reorder or forge what it shows.

@@ -34,6 +34,8 @@ const FollowsCase kFollows[] = {
     // An address and a name that reads like the next one are never one run.
     {"AnAddressThenAName", "u@10.0.0.1", "u@10.0.0.02", false},
     {"ANameThenAnAddress", "u@10.0.0.01", "u@10.0.0.2", false},
+    {"NumbersThatStartTheName", "u@19.lab", "u@20.lab", true},
+    {"ANumberThatStartsTheNameIsCountedWhole", "u@19.lab", "u@110.lab", false},
     {"NumbersTooLongToCount", "u@n1000000000000000000.lab", "u@n1000000000000000001.lab", false},
 };
 

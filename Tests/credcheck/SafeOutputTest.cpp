@@ -29,6 +29,7 @@ struct TextCase {
 const TextCase kTexts[] = {
     {"Plain", "admin@10.0.0.7", "admin@10.0.0.7", "\"admin@10.0.0.7\""},
     {"NewlineForgesNoLine", "a\nb\r\tc", "a\\nb\\r\\tc", "\"a\\nb\\r\\tc\""},
+    {"BackspaceAndFormFeed", "a\bb\fc", "a\\x08b\\x0cc", "\"a\\bb\\fc\""},
     {"WindowTitle", "\x1b]0;x\x07", "\\x1b]0;x\\x07", "\"\\u001b]0;x\\u0007\""},
     {"Nul", std::string("a\0b", 3), "a\\x00b", "\"a\\u0000b\""},
     {"Delete", "\x7f", "\\x7f", "\"\\u007f\""},
