@@ -737,6 +737,18 @@ def case_strict_gate():
         check(run("--strict", "--ignore", "permissions", loose).returncode == 0,
               "--ignore permissions does not accept it")
         check(run("--ignore", "no-such-rule", loose).returncode == 2, "--ignore of no rule")
+        # A file of more passwords than --max-password-checks is checked in part, and says so.
+        weak = write_file(directory, "weak.json", json.dumps({
+            "connection_credentials": {"a": "one:password1", "b": "two:password2",
+                                       "c": "three:password1"},
+            "target_systems": ["a@10.0.0.1", "b@10.0.0.2", "c@10.0.0.3"]}))
+        _, doc = run_json("--strict", "--max-password-checks", "1", weak)
+        said = [(f["severity"], f["message"].split(":")[0]) for f in doc["findings"]
+                if f["rule"] == "weak-password"]
+        check(said == [("note", "1 password was not checked for weakness"),
+                       ("warning", "the password of credential 'a' is weak"),
+                       ("warning", "the password of credential 'c' is weak")],
+              f"--max-password-checks 1: {said}")
         # --max-entries lowers the bar for many-entries.
         _, doc = run_json("--max-entries", "5", clean)
         check([f["rule"] for f in doc["findings"]] == ["many-entries"],

@@ -35,8 +35,10 @@ struct finding {
 struct finding_settings {
     /// The most entries a file may hand out before many-entries says so.
     std::size_t max_entries = 1'000'000;
-    /// Whether weak-password asks libpwquality of every password (costly: milliseconds each).
+    /// Whether weak-password asks libpwquality of the passwords (costly: a millisecond each).
     bool check_password_quality = false;
+    /// The most distinct passwords it asks of; a note counts the rest.
+    std::size_t max_password_checks = 10'000;
     /// Rules whose findings are left out.
     std::vector<std::string> ignored;
 };

@@ -16,10 +16,6 @@ namespace {
 
 namespace detail = plain_text_detail;
 
-std::string count_of(std::size_t count, const char* one, const char* many) {
-    return grouped(count) + " " + (count == 1 ? one : many);
-}
-
 bool same_source(entry_source a, entry_source b) {
     return a.member == b.member && a.index == b.index;
 }

@@ -103,6 +103,12 @@ command_line parse_command_line(int argc, const char* const* argv, std::ostream&
                        "(default 1,000,000)")
             ->type_name("N")
             ->check(CLI::PositiveNumber);
+    CLI::Option* max_password_checks =
+        app.add_option("--max-password-checks", opts.max_password_checks,
+                       "With --strict, the most distinct passwords libpwquality is asked of, "
+                       "about a millisecond each (default 10,000); a note counts the rest")
+            ->type_name("N")
+            ->check(CLI::PositiveNumber);
     app.add_option("--host", opts.host,
                    "Show only the keys for HOST (an address, as any scope form of one address, "
                    "or a host name), with the entry that produced each")
@@ -132,8 +138,8 @@ command_line parse_command_line(int argc, const char* const* argv, std::ostream&
         }
         if (opts.diff &&
             (opts.host || opts.strict || opts.verbose || opts.all_keys || !opts.ignore.empty() ||
-             max_entries->count() > 0 || opts.format == output_format::sarif ||
-             opts.format == output_format::gcc)) {
+             max_entries->count() > 0 || max_password_checks->count() > 0 ||
+             opts.format == output_format::sarif || opts.format == output_format::gcc)) {
             throw CLI::ValidationError("--diff",
                                        "takes --reveal, --json or --format text|json and "
                                        "--color, and no other option");

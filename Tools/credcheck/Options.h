@@ -51,6 +51,8 @@ struct options {
     std::vector<std::string> ignore;
     /// The most entries a file may hand out before the many-entries rule says so.
     std::size_t max_entries = 1'000'000;
+    /// With --strict, the most distinct passwords libpwquality is asked of.
+    std::size_t max_password_checks = 10'000;
     /// Show only the keys for this host, each with its source.
     std::optional<std::string> host;
 };

@@ -39,7 +39,8 @@ report build_report(const std::string& path, const options& opts) {
 
 report build_report(file_walk walk, const options& opts) {
     report r;
-    r.findings = find_findings(walk, {opts.max_entries, opts.strict, opts.ignore});
+    r.findings =
+        find_findings(walk, {opts.max_entries, opts.strict, opts.max_password_checks, opts.ignore});
     std::copy_if(walk.records.begin(), walk.records.end(), std::back_inserter(r.records),
                  [&opts](const Kelvor::LogRecord& record) {
                      return opts.verbose || record.level <= QUIET_LOG_LEVEL;
@@ -133,14 +134,6 @@ int exit_status_for(const report& r, const options& opts) {
         return EXIT_FINDINGS;
     }
     return EXIT_CLEAN;
-}
-
-std::string grouped(std::size_t count) {
-    std::string digits = std::to_string(count);
-    for (std::size_t at = digits.size(); at > 3; at -= 3) {
-        digits.insert(at - 3, ",");
-    }
-    return digits;
 }
 
 }  // namespace credcheck

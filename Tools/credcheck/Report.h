@@ -81,7 +81,4 @@ bool has_findings(const report& r);
 /// The exit status for `r` under `opts`.
 int exit_status_for(const report& r, const options& opts);
 
-/// `count` with thousands separators: "1,234,567".
-std::string grouped(std::size_t count);
-
 }  // namespace credcheck

@@ -3,12 +3,27 @@
 // between. Where each piece comes from decides how it is shown: the tool's words as they are,
 // the file's text escaped and with its passwords masked, a key escaped but whole.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 namespace credcheck {
+
+/// `count` with thousands separators: "1,234,567".
+inline std::string grouped(std::size_t count) {
+    std::string digits = std::to_string(count);
+    for (std::size_t at = digits.size(); at > 3; at -= 3) {
+        digits.insert(at - 3, ",");
+    }
+    return digits;
+}
+
+/// `count` and what it counts: "1 entry", "1,234 entries".
+inline std::string count_of(std::size_t count, const char* one, const char* many) {
+    return grouped(count) + " " + (count == 1 ? one : many);
+}
 
 /// Where a piece of text comes from.
 enum class origin {
