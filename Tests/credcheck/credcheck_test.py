@@ -1129,6 +1129,9 @@ def case_diff():
             (["--diff", example, edited, example], 2),
             (["--diff", example, ""], 2),
             (["--strict", "--diff", example, edited], 2),
+            (["--diff", "--max-entries", "5", example, edited], 2),
+            (["--diff", example, edited, "--max-password-checks", "5"], 2),
+            (["--diff", "--format", "gcc", example, edited], 2),
         ]
         for args, expected in table:
             done = run(*args)
