@@ -177,6 +177,19 @@ def case_result_section():
         _, body = section(run(fixture(name)).stdout, "Result")
         check(body[0] == f"{constant} {hex_code}  {message}", f"{name}: result line {body[0]!r}")
         check(body[1] == f"detail: {detail or '(none)'}", f"{name}: detail line {body[1]!r}")
+    # The counts under the result: unusable members are counted only when there are some.
+    with tempfile.TemporaryDirectory() as directory:
+        table = [
+            ({"connection_credentials": {"a": "u:Pw-Count-1"}, "target_systems": ["a@10.0.0.1"]},
+             "1 entry, 0 shadowed keys, 0 unknown aliases, 0 rejected scopes; "),
+            ({"connection_credentials": {"a": "u:Pw-Count-1"}, "target_systems": "a@10.0.0.1"},
+             "0 entries, 0 shadowed keys, 0 unknown aliases, 0 rejected scopes, "
+             "1 unusable member; 1 error, "),
+        ]
+        for document, counts in table:
+            path = write_file(directory, "counts.json", json.dumps(document))
+            _, body = section(run(path).stdout, "Result")
+            check(body[2].startswith(counts), f"counts {body[2]!r}")
 
 
 def hostile_document(passwords):

@@ -430,17 +430,21 @@ void find_passwords_in_names(finder& f, const std::vector<given_password>& given
             owner_of.emplace(password.password, &password);
         }
     }
+    // A scope may hold several passwords, each once or more: one finding for each password.
     const secret_mask mask(secrets);
+    std::vector<const given_password*> owners;
     for (std::size_t i = 0; i < targets.size() && !mask.empty(); ++i) {
         const std::string_view scope = detail::split_target_entry(targets[i]).scope;
+        owners.clear();
         for (const auto& [begin, end] : mask.occurrences(scope)) {
             const auto owner = owner_of.find(scope.substr(begin, end - begin));
-            if (owner != owner_of.end()) {
+            if (owner != owner_of.end() &&
+                std::find(owners.begin(), owners.end(), owner->second) == owners.end()) {
+                owners.push_back(owner->second);
                 report_text what(": its host scope holds the password of ");
                 what << owner->second->owner;
                 f.add_for("password-in-name", {member_id::target_systems, i}, std::move(what),
                           std::nullopt, owner->second->owner.raw());
-                break;
             }
         }
     }
