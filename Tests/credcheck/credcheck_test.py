@@ -300,6 +300,11 @@ def case_json_fields():
           [("permissions", None, None), ("unknown-alias", 11, 5), ("unknown-alias", 12, 5),
            ("rejected-scope", 13, 5), ("unknown-alias", 15, 32), ("unknown-alias", 16, 30)],
           f"findings {doc['findings']}")
+    # A finding about an entry names it by its index among the sources, a finding about the
+    # file as a whole names none.
+    check([doc["sources"][f["source"]]["line"] if f["source"] is not None else None
+           for f in doc["findings"]] == [f["line"] for f in doc["findings"]],
+          f"finding sources {[(f['rule'], f['source']) for f in doc['findings']]}")
     for record in doc["records"]:
         check(set(record) == {"level", "file", "line", "text"}, f"record members {record}")
     diagnostics = doc["diagnostics"]
@@ -858,6 +863,11 @@ def case_sarif():
         check(moved_lines == [line + 2 if line else 0 for line in lines], "regions did not move")
         check(len({str(r["partialFingerprints"]) for r in results}) == len(results),
               "two results share a fingerprint")
+        # The artifact's URI is the path as it was given, percent-encoded where a URI needs it.
+        odd = write_file(directory, "bad file \u00e9.json", bad_text.encode())
+        _, log = sarif_of("--strict", odd)
+        uri = log["runs"][0]["artifacts"][0]["location"]["uri"]
+        check(uri == directory + "/bad%20file%20%C3%A9.json", f"uri {uri}")
 
 
 def case_colour_options():
@@ -1145,6 +1155,8 @@ def case_diff():
             (["--diff", "--max-entries", "5", example, edited], 2),
             (["--diff", example, edited, "--max-password-checks", "5"], 2),
             (["--diff", "--format", "gcc", example, edited], 2),
+            (["--diff", "--verbose", example, edited], 2),
+            (["--all-keys", "--diff", example, edited], 2),
         ]
         for args, expected in table:
             done = run(*args)
