@@ -194,6 +194,17 @@ const FindingsCase kCases[] = {
      {},
      {"kms_credentials absent", "bmc_credentials absent", "newpassword absent"},
      true},
+    {"OnePasswordOfTwoCredentialsInTwoScopes",
+     "{\"connection_credentials\": {\n"
+     "  \"a\": \"x:Alpha-Pw-11\",\n"
+     "  \"b\": \"y:Alpha-Pw-11\"},\n"
+     " \"target_systems\": [\"a@10.0.0.1\", \"b@10.0.0.2\",\n"
+     "                    \"a@Alpha-Pw-11.lab\", \"b@Alpha-Pw-11.lab\"]}",
+     {"reused-password 3:8", "password-in-name 5:21", "password-in-name 5:42"},
+     {},
+     {"kms_credentials absent", "bmc_credentials absent", "privpassword absent",
+      "newpassword absent"},
+     true},
     {"PasswordsInOneScopeOncePerPassword",
      "{\"connection_credentials\": {\n"
      "  \"a\": \"x:Alpha-Pw-11\",\n"

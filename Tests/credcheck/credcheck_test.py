@@ -475,6 +475,11 @@ def case_help_and_version():
                  "--version",
                  "Exit status", "  0  ", "  1  ", "  2  "):
         check(text in done.stdout, f"--help does not mention {text!r}")
+    # Every rule on a line of its own, as the bash completion of --ignore reads them.
+    listed = re.findall(r"^  ([a-z][a-z-]*) +(?:error|warning|note): ", done.stdout, re.M)
+    _, log = sarif_of(ARGS.example)
+    declared = [rule["id"] for rule in log["runs"][0]["tool"]["driver"]["rules"]]
+    check(listed == declared and len(listed) > 10, f"--help lists the rules {listed}")
     done = run("--version")
     check(done.stdout.strip() == f"credcheck {ARGS.version}", f"--version: {done.stdout!r}")
 
@@ -1111,6 +1116,15 @@ def case_shadowed_keys():
         _, body = section(run("--reveal", path).stdout, "Shadowed keys")
         check(body[0].endswith("'Pw-Shadow-1'") and "'Pw-Shadow-2'" in body[1],
               f"--reveal {body}")
+        # What an entry that adds keys loses, counted.
+        some = write_file(directory, "some.json", json.dumps({
+            "connection_credentials": {"a": "u:Pw-Shadow-1", "b": "u:Pw-Shadow-2"},
+            "target_systems": ["a@10.0.0.0/30", "b@10.0.0.2-3", "b@10.0.0.1-4"]}))
+        _, doc = run_json(some)
+        said = [f["message"].split(" (")[0] for f in doc["findings"] if f["rule"] == "shadowed-key"]
+        check(said == ["target_systems[1] 'b@10.0.0.2-3': 1 key it asks for is held already",
+                       "target_systems[2] 'b@10.0.0.1-4': 3 keys it asks for are held already"],
+              f"shadowed-key messages {said}")
         # An entry written twice loses nothing: its dropped keys have the same password.
         twice = write_file(directory, "twice.json", json.dumps({
             "connection_credentials": {"a": "u:Pw-Shadow-1"},
