@@ -137,6 +137,15 @@ const FindingsCase kCases[] = {
      {"u@bmc-password: kept target_systems[0]; dropped bmc_credentials[0] (different)"},
      {},
      true},
+    {"NewPasswordReused",
+     "{\"connection_credentials\": {\"a\": \"u:Shared-Pw-1\"},\n"
+     " \"target_systems\": [\"a@10.0.0.1\"],\n"
+     " \"privpassword\": \"Other-Pw-2\",\n"
+     " \"newpassword\": \"Shared-Pw-1\"}",
+     {"reused-password 4:17"},
+     {},
+     {"kms_credentials absent", "bmc_credentials absent"},
+     true},
     {"SkippedEntries",
      "{\"connection_credentials\": {\"a\": \"u:Pass-1\"},\n"
      " \"target_systems\": [\"ghost@10.0.0.1\", \"10.0.0.2\", \"a@10.0.0.300\", \"a@\"],\n"

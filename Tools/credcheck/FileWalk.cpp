@@ -188,7 +188,6 @@ public:
         walk_.index = index_document(text);
     }
     void document_parsed(std::string_view text, const boost::json::value& document) override {
-        walk_.document_parsed = true;
         walk_.document_kind = kind_name(document);
         walk_.index = index_document(text);
     }

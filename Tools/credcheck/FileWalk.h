@@ -119,7 +119,6 @@ struct file_walk {
 
     std::optional<file_refusal> refusal;  // set when the file could not be opened
     std::optional<file_facts> file;       // set when it was
-    bool document_parsed = false;
     std::optional<document_problem> document_error;
     /// When the document parsed: the kind of its top-level value ("an object", "an array", ...).
     std::string document_kind;
