@@ -263,13 +263,16 @@ INSTANTIATE_TEST_SUITE_P(Documents, Findings, ::testing::ValuesIn(kCases),
 
 TEST(UnknownMember, SuggestsAMemberTwoEditsAwayAtMost) {
     // A name with its first letter wrong or two letters swapped is two edits away; one that
-    // leaves out four letters, adds three, or is another name is not a typo.
+    // leaves out four letters (or the front of a name), adds three, or is another name is not
+    // a typo.
     const std::vector<std::pair<std::string, std::string>> names = {
         {"target_sytems", ": did you mean target_systems?"},
         {"Target_Systems", ": did you mean target_systems?"},
         {"kms_credentails", ": did you mean kms_credentials?"},
         {"Xewpasswor", ": did you mean newpassword?"},
         {"newpass", ""},
+        {"password", ""},
+        {"systems", ""},
         {"my_newpassword", ""},
         {"generated_by", ""},
     };
