@@ -263,8 +263,8 @@ INSTANTIATE_TEST_SUITE_P(Documents, Findings, ::testing::ValuesIn(kCases),
 
 TEST(UnknownMember, SuggestsAMemberTwoEditsAwayAtMost) {
     // A name with its first letter wrong or two letters swapped is two edits away; one that
-    // leaves out four letters (or the front of a name), adds three, or is another name is not
-    // a typo.
+    // leaves out four letters (or the front of a name), adds three, is much shorter, or is
+    // another name is not a typo.
     const std::vector<std::pair<std::string, std::string>> names = {
         {"target_sytems", ": did you mean target_systems?"},
         {"Target_Systems", ": did you mean target_systems?"},
@@ -272,6 +272,7 @@ TEST(UnknownMember, SuggestsAMemberTwoEditsAwayAtMost) {
         {"Xewpasswor", ": did you mean newpassword?"},
         {"newpass", ""},
         {"password", ""},
+        {"ab", ""},
         {"systems", ""},
         {"my_newpassword", ""},
         {"generated_by", ""},

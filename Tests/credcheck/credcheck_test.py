@@ -707,6 +707,16 @@ STRICT_FILES = [
      '// ' + "x" * 10_000 + '\n'
      '{"connection_credentials": {"ops": "operator:Gx7#qLp2@vR9!mZ"},\n'
      ' "target_systems": [' + ", ".join(f'"ops@10.{i}.0.0/16"' for i in range(15)) + ']}'),
+    ("a credential without a colon", "no-colon", 2,
+     "credential 'ops' has no ':': its whole text is taken as the user name, and its password "
+     "is empty",
+     '{"connection_credentials": {\n'
+     '  "ops": "operator"},\n'
+     ' "target_systems": ["ops@10.0.0.1"]}'),
+    ("a credential with an empty password", "empty-password", 1,
+     "credential 'ops' has an empty password",
+     '{"connection_credentials": {"ops": "operator:"},\n'
+     ' "target_systems": ["ops@10.0.0.1"]}'),
     ("a dictionary password", "weak-password", 1,
      "the password of credential 'ops' is weak: ",  # and libpwquality's reason
      '{"connection_credentials": {"ops": "admin:password1"},\n'
