@@ -711,12 +711,13 @@ STRICT_FILES = [
      "credential 'ops' has no ':': its whole text is taken as the user name, and its password "
      "is empty",
      '{"connection_credentials": {\n'
-     '  "ops": "operator"},\n'
-     ' "target_systems": ["ops@10.0.0.1"]}'),
+     '  "ops": "operator",\n'
+     '  "web": "webadmin:Gx7#qLp2@vR9!mZ"},\n'
+     ' "target_systems": ["ops@10.0.0.1", "web@10.0.0.2"]}'),
     ("a credential with an empty password", "empty-password", 1,
      "credential 'ops' has an empty password",
-     '{"connection_credentials": {"ops": "operator:"},\n'
-     ' "target_systems": ["ops@10.0.0.1"]}'),
+     '{"connection_credentials": {"ops": "operator:", "web": "webadmin:Gx7#qLp2@vR9!mZ"},\n'
+     ' "target_systems": ["ops@10.0.0.1", "web@10.0.0.2"]}'),
     ("a dictionary password", "weak-password", 1,
      "the password of credential 'ops' is weak: ",  # and libpwquality's reason
      '{"connection_credentials": {"ops": "admin:password1"},\n'
