@@ -101,12 +101,14 @@ const FindingsCase kCases[] = {
      "  \"a\": \"justuser\",\n"
      "  \"b\": \"u:\",\n"
      "  \"c\": \"v:Pass-2\",\n"
-     "  \"d\": \"w:Pass-3\"},\n"
-     R"( "target_systems": ["a@10.0.0.1", "b@10.0.0.2", "c@10.0.0.3"]})",
+     "  \"d\": \"w:Pass-3\",\n"
+     "  \"k\": \"x:Pass-4\",\n"
+     "  \"m\": \"y:Pass-5\"},\n"
+     R"( "target_systems": ["a@10.0.0.1", "b@10.0.0.2", "c@10.0.0.3"],)"
+     R"( "kms_credentials": ["k"], "bmc_credentials": ["m"]})",
      {"no-colon 2:8", "empty-password 3:8", "unused-credential 5:3"},
      {},
-     {"kms_credentials absent", "bmc_credentials absent", "privpassword absent",
-      "newpassword absent"},
+     {"privpassword absent", "newpassword absent"},
      true},
     {"OverlappingScopesWithDifferentPasswords",
      "{\"connection_credentials\": {\"a\": \"u:Pass-1\", \"b\": \"u:Pass-2\"},\n"

@@ -1166,6 +1166,18 @@ def case_host():
     done = run("--host", "10.1.0.99", path)
     check(done.returncode == 1, f"unknown host: exit {done.returncode}")
     check(section(done.stdout, "Entries for 10.1.0.99")[1] == ["(none)"], "no (none) note")
+    # Keys of the host in another letter case follow as a note: the first, and "…" for more.
+    with tempfile.TemporaryDirectory() as directory:
+        cased = write_file(directory, "cased.json", json.dumps({
+            "connection_credentials": {"a": "u:Pw-Case-1", "b": "v:Pw-Case-2"},
+            "target_systems": ["a@Bmc1.Lab", "b@bmc1.lab"]}).encode())
+        for host, variants in [("BMC1.LAB", "2 keys differ"), ("Bmc1.Lab", "1 key differs")]:
+            notes = [line for line in run("--host", host, cased).stdout.splitlines()
+                     if line.startswith("  note: ")]
+            first = "u@Bmc1.Lab, \u2026" if variants.startswith("2") else "v@bmc1.lab"
+            check(notes == [f"  note: {variants} only in letter case, and the tools, which look "
+                            f"keys up byte for byte, would not find them for {host}: {first}"],
+                  f"--host {host}: {notes}")
 
 
 def case_diff():

@@ -213,9 +213,9 @@ void write_case_variants(terminal_writer& line, const report& r) {
     if (variants.empty()) {
         return;
     }
-    line("  note: ", style::warning)(count_of(variants.size(), "key", "keys") +
-                                     " differ only in letter case, and the tools, which look "
-                                     "keys up byte for byte, would not find them for ")
+    line("  note: ", style::warning)(count_of(variants.size(), "key differs", "keys differ") +
+                                     " only in letter case, and the tools, which look keys up "
+                                     "byte for byte, would not find them for ")
         .file (*r.host)(": ")
         .key(*variants.front()->key);
     if (variants.size() > 1) {
