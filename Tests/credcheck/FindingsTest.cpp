@@ -302,6 +302,46 @@ TEST(UnknownMember, SuggestsAMemberTwoEditsAwayAtMost) {
     }
 }
 
+TEST(DuplicateMember, SaysWhatTheEarlierValueWas) {
+    // Each member twice, the earlier value of another shape each time; one member to a line.
+    const std::vector<std::pair<std::string, std::string>> members = {
+        {R"("privpassword": "Pw-Old-1")", R"("privpassword": "Pw-New-1")"},
+        {R"("connection_credentials": {"a": "u:Pw-A", "b": "v:Pw-B"})",
+         R"("connection_credentials": {"a": "u:Pw-A"})"},
+        {R"("kms_credentials": {"x": 1})", R"("kms_credentials": ["a"])"},
+        {R"("bmc_credentials": 7)", R"("bmc_credentials": [])"},
+        {R"("newpassword": 5)", R"("newpassword": "")"},
+        {R"("target_systems": ["a@10.0.0.1", "a@10.0.0.2"])",
+         R"("target_systems": ["a@10.0.0.1"])"},
+    };
+    const std::vector<std::string> dropped = {
+        "a password", "an object of 2 credentials", "an object of 1 member", "a value",
+        "a value",    "a list of 2 entries",
+    };
+    std::string document = "{";
+    for (const auto& [earlier, later] : members) {
+        document += earlier + ",\n" + later + ",\n";
+    }
+    document.resize(document.size() - 2);
+    document += "}";
+    TempDir dir;
+    const std::string path = dir.write("credentials.json", document);
+    const report r = build_report(path, for_file(path));
+    std::vector<std::string> messages;
+    for (const finding& f : r.findings) {
+        if (std::string_view(f.rule->id) == "duplicate-member") {
+            messages.push_back(f.message.raw());
+        }
+    }
+    ASSERT_EQ(messages.size(), members.size());
+    for (std::size_t i = 0; i < members.size(); ++i) {
+        const std::string name = members[i].first.substr(0, members[i].first.find(':'));
+        EXPECT_EQ(messages[i], "'" + name.substr(1, name.size() - 2) + "' is given again at line " +
+                                   std::to_string(2 * i + 2) + ":1, which the tool family gets: " +
+                                   dropped[i] + " here is dropped");
+    }
+}
+
 struct DocumentCase {
     const char* name;
     std::string text;

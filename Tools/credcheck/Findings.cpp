@@ -111,10 +111,11 @@ report_text dropped_value(const member_occurrence& member) {
         case value_kind::array:
             return report_text("a list of " + count_of(member.items, "entry", "entries"));
         case value_kind::object:
-            return report_text(facts != std::end(detail::MEMBER_FACTS) &&
-                                       facts->kind == detail::member_kind::credentials
-                                   ? count_of(member.items, "credential", "credentials")
-                                   : "an object of " + count_of(member.items, "member", "members"));
+            return report_text("an object of " +
+                               (facts != std::end(detail::MEMBER_FACTS) &&
+                                        facts->kind == detail::member_kind::credentials
+                                    ? count_of(member.items, "credential", "credentials")
+                                    : count_of(member.items, "member", "members")));
         default:
             return report_text("a value");
     }
