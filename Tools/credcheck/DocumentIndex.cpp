@@ -274,14 +274,10 @@ private:
     }
 
     void close(std::size_t items) {
-        const role closed = frames_.back().what;
         frames_.pop_back();
         if (!frames_.empty() && frames_.back().what == role::root_object &&
             !index_.members.empty()) {
             index_.members.back().items = items;
-        }
-        if (closed == role::list) {
-            list_member_ = nullptr;
         }
     }
 
