@@ -83,6 +83,22 @@ TEST(RegularFile, ReadsAWholeFileThroughALink) {
     EXPECT_EQ(file.read(head, sizeof head), 0u);
 }
 
+// A reader leaves no descriptor behind, whether it opened the file or refused it.
+TEST(RegularFile, ClosesItsDescriptorWhenItEnds) {
+    test_support::TempDir dir;
+    const std::string path = dir.write("credentials.json", "{}");
+    const auto open_descriptors = [] {
+        const std::filesystem::directory_iterator fds("/proc/self/fd");
+        return std::distance(begin(fds), end(fds));
+    };
+    const auto before = open_descriptors();
+    for (const std::string& name : {path, dir.path().string(), path + ".missing"}) {
+        const RegularFile file(name);
+        EXPECT_EQ(file.is_open(), name == path) << name;
+    }
+    EXPECT_EQ(open_descriptors(), before);
+}
+
 TEST(RegularFile, ReportsAReadThatFails) {
     test_support::TempDir dir;
     const std::string path = dir.write("credentials.json", "{}");
