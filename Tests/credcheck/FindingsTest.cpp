@@ -359,7 +359,7 @@ const DocumentCase kBrokenDocuments[] = {
      "credential file may not have",
      1, 1},
     {"TextAfterTheDocument", "{} {}", "there is more text after the end of the document", 1, 4},
-    {"InvalidUtf8", "{\"privpassword\": \"\xc3\xa9\xff\"}",
+    {"InvalidUtf8", "{\"privpassword\": \"\xc3\xa9\x80\"}",
      "syntax error (the text is not valid UTF-8 here)", 1, 20},
     {"DeleteIsNoUtf8Error", "{\x7f}", "syntax error", 1, 2},
     {"TooDeep", std::string(33, '[') + std::string(33, ']'),
