@@ -263,6 +263,17 @@ TEST_P(Findings, ComeFromTheWalkWithTheirPlaces) {
 INSTANTIATE_TEST_SUITE_P(Documents, Findings, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// The messages of one rule's findings, in the report's order.
+std::vector<std::string> messages_of(const report& r, std::string_view rule) {
+    std::vector<std::string> messages;
+    for (const finding& f : r.findings) {
+        if (f.rule->id == rule) {
+            messages.push_back(f.message.raw());
+        }
+    }
+    return messages;
+}
+
 TEST(UnknownMember, SuggestsAMemberTwoEditsAwayAtMost) {
     // A name with its first letter wrong or two letters swapped is two edits away; one that
     // leaves out four letters (or the front of a name), adds three, is much shorter, or is
@@ -287,12 +298,7 @@ TEST(UnknownMember, SuggestsAMemberTwoEditsAwayAtMost) {
     TempDir dir;
     const std::string path = dir.write("credentials.json", document);
     const report r = build_report(path, for_file(path));
-    std::vector<std::string> messages;
-    for (const finding& f : r.findings) {
-        if (std::string_view(f.rule->id) == "unknown-member") {
-            messages.push_back(f.message.raw());
-        }
-    }
+    const std::vector<std::string> messages = messages_of(r, "unknown-member");
     ASSERT_EQ(messages.size(), names.size());
     for (std::size_t i = 0; i < names.size(); ++i) {
         EXPECT_EQ(messages[i], "'" + names[i].first +
@@ -327,12 +333,7 @@ TEST(DuplicateMember, SaysWhatTheEarlierValueWas) {
     TempDir dir;
     const std::string path = dir.write("credentials.json", document);
     const report r = build_report(path, for_file(path));
-    std::vector<std::string> messages;
-    for (const finding& f : r.findings) {
-        if (std::string_view(f.rule->id) == "duplicate-member") {
-            messages.push_back(f.message.raw());
-        }
-    }
+    const std::vector<std::string> messages = messages_of(r, "duplicate-member");
     ASSERT_EQ(messages.size(), members.size());
     for (std::size_t i = 0; i < members.size(); ++i) {
         const std::string name = members[i].first.substr(0, members[i].first.find(':'));
@@ -340,6 +341,34 @@ TEST(DuplicateMember, SaysWhatTheEarlierValueWas) {
                                    std::to_string(2 * i + 2) + ":1, which the tool family gets: " +
                                    dropped[i] + " here is dropped");
     }
+}
+
+// How many of the held keys had another password, and whose form a reserved host takes.
+TEST(FindingMessages, CountDifferentPasswordsAndNameTheReservedForm) {
+    TempDir dir;
+    const std::string path =
+        dir.write("credentials.json",
+                  R"({"connection_credentials": {"a": "u:Pw-One-1", "b": "u:Pw-Two-2"},
+            "target_systems": ["a@10.0.0.0/30", "b@10.0.0.2-4", "a@10.0.0.1-5", "a@kmsid",
+                               "a@bmc-password"]})");
+    const report r = build_report(path, for_file(path));
+    const std::string first = " held already (the first, u@10.0.0.";
+    EXPECT_EQ(messages_of(r, "shadowed-key"),
+              (std::vector<std::string>{
+                  "target_systems[1] 'b@10.0.0.2-4': 1 key it asks for is" + first +
+                      "2, by target_systems[0] 'a@10.0.0.0/30'), 1 with another password, "
+                      "which the earlier entry keeps",
+                  "target_systems[2] 'a@10.0.0.1-5': 4 keys it asks for are" + first +
+                      "1, by target_systems[0] 'a@10.0.0.0/30'), 2 with another password, "
+                      "which the earlier entries keep",
+              }));
+    EXPECT_EQ(messages_of(r, "reserved-host"),
+              (std::vector<std::string>{
+                  "target_systems[3] 'a@kmsid' hands out a key of the \"@kmsid\" form, which the "
+                  "tools read as a KMS credential",
+                  "target_systems[4] 'a@bmc-password' hands out a key of the \"@bmc-password\" "
+                  "form, which the tools read as a BMC credential",
+              }));
 }
 
 struct DocumentCase {
