@@ -371,6 +371,50 @@ TEST(FindingMessages, CountDifferentPasswordsAndNameTheReservedForm) {
               }));
 }
 
+// Many entries name the target whose scope stands for the most addresses, if one stands for
+// several; the records parse writes are shown up to the quiet level unless asked for all.
+TEST(ManyEntries, NameTheWidestScopeOnlyWhenOneSpreads) {
+    TempDir dir;
+    const struct {
+        const char* targets;
+        std::string message;
+    } cases[] = {
+        {R"("a@10.0.0.1", "a@10.0.0.2", "a@10.0.0.3")",
+         "the file hands out 3 entries, more than the 2 entries --max-entries allows"},
+        {R"("a@10.0.0.1", "a@10.0.1.0/30", "a@10.0.0.3")",
+         "the file hands out 4 entries, more than the 2 entries --max-entries allows; the most "
+         "come from target_systems[1] 'a@10.0.1.0/30' (2 addresses): check its host scopes"},
+    };
+    for (const auto& c : cases) {
+        const std::string path = dir.write(
+            "credentials.json", std::string(R"({"connection_credentials": {"a": "u:Pw-One-1"}, )") +
+                                    R"("target_systems": [)" + c.targets + "]}");
+        options opts = for_file(path);
+        opts.max_entries = 2;
+        EXPECT_EQ(messages_of(build_report(path, opts), "many-entries"),
+                  std::vector<std::string>{c.message})
+            << c.targets;
+    }
+}
+
+TEST(LogRecords, ShownUpToTheQuietLevelUnlessVerbose) {
+    const auto levels_shown = [](bool verbose) {
+        file_walk walk;
+        for (unsigned level = 1; level <= 5; ++level) {
+            walk.records.push_back({level, "PlainTextFileParser.cpp", 1, "record"});
+        }
+        options opts;
+        opts.verbose = verbose;
+        std::vector<unsigned> levels;
+        for (const Kelvor::LogRecord& record : build_report(std::move(walk), opts).records) {
+            levels.push_back(record.level);
+        }
+        return levels;
+    };
+    EXPECT_EQ(levels_shown(false), (std::vector<unsigned>{1, 2, 3}));
+    EXPECT_EQ(levels_shown(true), (std::vector<unsigned>{1, 2, 3, 4, 5}));
+}
+
 struct DocumentCase {
     const char* name;
     std::string text;

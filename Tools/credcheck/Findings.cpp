@@ -328,8 +328,10 @@ void find_many_entries(finder& f) {
         message << " from " << count_of(bytes, "byte", "bytes") << " of entries ("
                 << std::to_string(entries / bytes) << " per byte)";
     }
+    // Point at a target only when its scope stands for several addresses: with none, there is no
+    // scope to check, only many entries.
     const auto largest = std::max_element(walk.expanded.begin(), walk.expanded.end());
-    if (largest == walk.expanded.end() || *largest == 0) {
+    if (largest == walk.expanded.end() || *largest <= 1) {
         f.add("many-entries", {}, std::move(message));
         return;
     }
