@@ -274,6 +274,13 @@ std::vector<std::string> messages_of(const report& r, std::string_view rule) {
     return messages;
 }
 
+// The messages of one rule's findings in a file holding `document`, checked with the defaults.
+std::vector<std::string> messages_of(const std::string& document, std::string_view rule) {
+    TempDir dir;
+    const std::string path = dir.write("credentials.json", document);
+    return messages_of(build_report(path, for_file(path)), rule);
+}
+
 TEST(UnknownMember, SuggestsAMemberTwoEditsAwayAtMost) {
     // A name with its first letter wrong or two letters swapped is two edits away; one that
     // leaves out four letters (or the front of a name), adds three, is much shorter, or is
@@ -295,10 +302,7 @@ TEST(UnknownMember, SuggestsAMemberTwoEditsAwayAtMost) {
         document += "\"" + name + "\": [],\n";
     }
     document += "\"target_systems\": []}";
-    TempDir dir;
-    const std::string path = dir.write("credentials.json", document);
-    const report r = build_report(path, for_file(path));
-    const std::vector<std::string> messages = messages_of(r, "unknown-member");
+    const std::vector<std::string> messages = messages_of(document, "unknown-member");
     ASSERT_EQ(messages.size(), names.size());
     for (std::size_t i = 0; i < names.size(); ++i) {
         EXPECT_EQ(messages[i], "'" + names[i].first +
@@ -330,10 +334,7 @@ TEST(DuplicateMember, SaysWhatTheEarlierValueWas) {
     }
     document.resize(document.size() - 2);
     document += "}";
-    TempDir dir;
-    const std::string path = dir.write("credentials.json", document);
-    const report r = build_report(path, for_file(path));
-    const std::vector<std::string> messages = messages_of(r, "duplicate-member");
+    const std::vector<std::string> messages = messages_of(document, "duplicate-member");
     ASSERT_EQ(messages.size(), members.size());
     for (std::size_t i = 0; i < members.size(); ++i) {
         const std::string name = members[i].first.substr(0, members[i].first.find(':'));
