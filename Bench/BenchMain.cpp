@@ -29,7 +29,7 @@
 
 #include <PlainTextFileParser/JsonBinding.h>
 #include <PlainTextFileParser/PlainTextFileParser.h>
-#include <PlainTextFileParser/detail/RegularFileStream.h>
+#include <PlainTextFileParser/detail/InputFileStream.h>
 
 #ifdef PTFP_BENCH_CREDCHECK
 #include <ostream>
@@ -94,7 +94,7 @@ void BM_BulkParse(benchmark::State& state, const BenchDocument* document) {
 
 void BM_ReadJson(benchmark::State& state, const BenchDocument* document) {
     for (auto _ : state) {
-        plain_text_detail::RegularFileStream file(document->path);
+        plain_text_detail::InputFileStream file(document->path);
         benchmark::DoNotOptimize(read_json(file.stream()).is_object());
     }
     set_counters(state, *document);

@@ -7,12 +7,12 @@
 
 #include <Kelvor/Log.h>
 #include <PlainTextFileParser/JsonBinding.h>
-#include <PlainTextFileParser/detail/RegularFile.h>
+#include <PlainTextFileParser/detail/InputFile.h>
 
 namespace ptfp_bench {
 
 std::string read_file(const std::string& path) {
-    plain_text_detail::RegularFile file(path);
+    plain_text_detail::InputFile file(path);
     if (!file.is_open()) {
         throw std::runtime_error("cannot open " + path);
     }

@@ -10,7 +10,7 @@
 
 namespace ptfp_bench {
 
-/// The whole file at `path`, read with the library's RegularFile. Throws std::runtime_error when
+/// The whole file at `path`, read with the library's InputFile. Throws std::runtime_error when
 /// it cannot be read.
 std::string read_file(const std::string& path);
 

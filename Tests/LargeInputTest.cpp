@@ -1,15 +1,71 @@
 // Credential files of hostile size. Slow, so they carry the CTest label "large" and run apart
 // from the default suite.
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <thread>
+
 #include <gtest/gtest.h>
 
 #include <PlainTextFileParser/PlainTextFileParser.h>
+#include <PlainTextFileParser/detail/CredentialWalk.h>
+#include <PlainTextFileParser/detail/InputFile.h>
 
 #include "TestSupport.h"
 
 namespace {
 
 using string_map = std::map<std::string, std::string>;
+
+// A stream longer than 256 MiB is not parsed: parse sees a document that does not parse, the walk
+// that tools observe says why, and neither holds more than the limit in memory.
+TEST(LargeInput, EndlessStreamIsNoDocument) {
+    string_map map;
+    test_support::LogCapture log;
+    const CorvexResult result = PlainTextParser::parse("/dev/zero", map);
+    EXPECT_EQ(result.code, RESULT_INVALID_FILE);
+    EXPECT_TRUE(map.empty());
+    EXPECT_EQ(log.records().size(), 1u);
+
+    plain_text_detail::walk_observer silent;
+    EXPECT_THROW(plain_text_detail::parse_credential_file("/dev/zero", map, &silent),
+                 plain_text_detail::input_too_long);
+}
+
+// A document that fits, followed by more than the limit of whitespace: cut at the limit it would
+// still parse, so it must not be taken for the part that fits.
+TEST(LargeInput, StreamPastTheLimitIsNotCut) {
+    const std::string head = R"({"privpassword": "p"})";
+    for (const std::size_t length :
+         {plain_text_detail::STREAM_LIMIT, plain_text_detail::STREAM_LIMIT + 1}) {
+        int ends[2];
+        ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+        std::thread writer([&] {
+            std::string block = head;
+            block.resize(1 << 20, ' ');
+            for (std::size_t done = 0; done < length;) {
+                const std::size_t part = std::min(block.size(), length - done);
+                const ssize_t wrote = ::write(ends[1], block.data(), part);
+                if (wrote <= 0) {
+                    break;
+                }
+                done += static_cast<std::size_t>(wrote);
+                block.assign(block.size(), ' ');
+            }
+            ::close(ends[1]);
+        });
+        string_map map;
+        const CorvexResult result =
+            PlainTextParser::parse("/dev/fd/" + std::to_string(ends[0]), map);
+        ::close(ends[0]);
+        writer.join();
+        EXPECT_EQ(result.code,
+                  length > plain_text_detail::STREAM_LIMIT ? RESULT_INVALID_FILE : RESULT_SUCCEED)
+            << length;
+    }
+}
 
 TEST(LargeInput, HundredMegabyteString) {
     const std::size_t size = 100u << 20;

@@ -1,9 +1,15 @@
-// PlainTextParser::parse end to end over small credential files: result, detail message, the
-// caller's map afterwards and the log records written.
+// PlainTextParser::parse and parse_text end to end over small credential documents: result, detail
+// message, the caller's map afterwards and the log records written.
 
+#include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <stdexcept>
+#include <thread>
 #include <utility>
 
 #include <gtest/gtest.h>
@@ -231,6 +237,74 @@ TEST_P(Parse, HandsOutTheDocument) {
     }
 }
 
+// Writes `text` into a pipe from another thread and returns the path of the pipe's reading end,
+// as a shell's process substitution names it; the descriptor is closed when the object ends.
+class PipeSource {
+public:
+    explicit PipeSource(std::string text) {
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC) != 0) {
+            throw std::runtime_error("pipe2 failed");
+        }
+        reader_ = ends[0];
+        writer_ = std::thread([text = std::move(text), fd = ends[1]] {
+            for (std::size_t done = 0; done < text.size();) {
+                const ssize_t wrote = ::write(fd, text.data() + done, text.size() - done);
+                if (wrote <= 0) {
+                    break;
+                }
+                done += static_cast<std::size_t>(wrote);
+            }
+            ::close(fd);
+        });
+    }
+    PipeSource(const PipeSource&) = delete;
+    PipeSource& operator=(const PipeSource&) = delete;
+    ~PipeSource() {
+        ::close(reader_);
+        writer_.join();
+    }
+    std::string path() const { return "/dev/fd/" + std::to_string(reader_); }
+
+private:
+    int reader_ = -1;
+    std::thread writer_;
+};
+
+// A file, a pipe and text in memory hand out the same: result, map and host-scope records; only
+// parse_text's entry record names it.
+TEST_P(Parse, EveryWayInHandsOutTheSame) {
+    const ParseCase& c = GetParam();
+    TempDir dir;
+    const std::string path = dir.write("credentials.json", c.document);
+    const auto run = [&](const char* entry, auto parse) {
+        string_map map = c.before;
+        LogCapture log;
+        const CorvexResult result = parse(map);
+        EXPECT_EQ(result.code, c.code) << entry;
+        EXPECT_EQ(result.message, c.code == RESULT_SUCCEED ? "" : kNoCredential) << entry;
+        EXPECT_EQ(map, c.after) << entry;
+        std::vector<std::string> texts;
+        for (const Kelvor::LogRecord& record : log.records()) {
+            texts.push_back(record.text);
+        }
+        return texts;
+    };
+    const auto from_file =
+        run("file", [&](string_map& map) { return PlainTextParser::parse(path, map); });
+    const auto from_pipe = run("pipe", [&](string_map& map) {
+        const PipeSource pipe(c.document);
+        return PlainTextParser::parse(pipe.path(), map);
+    });
+    auto from_text =
+        run("text", [&](string_map& map) { return PlainTextParser::parse_text(c.document, map); });
+    EXPECT_EQ(from_pipe, from_file);
+    ASSERT_FALSE(from_text.empty());
+    EXPECT_EQ(from_text.front(), "Enter PlainTextParser::parse_text");
+    from_text.front() = from_file.front();
+    EXPECT_EQ(from_text, from_file);
+}
+
 // The walk that tools run with an observer is parse itself: the same result, map and records,
 // and what it tells the observer adds up to what it did.
 TEST_P(Parse, ObservedWalkIsParse) {
@@ -301,8 +375,9 @@ TEST(ParseRecords, CarryTheSourceFileAndLine) {
 TEST(ParseRecords, AnObserverHearsOfARefusedPathWithoutAnyRecordBeyondTheFirst) {
     plain_text_detail::walk_observer silent;
     string_map map = {{"k", "v"}};
+    TempDir dir;
     LogCapture log;
-    EXPECT_EQ(plain_text_detail::parse_credential_file("/dev/null", map, &silent).code,
+    EXPECT_EQ(plain_text_detail::parse_credential_file(dir.path().string(), map, &silent).code,
               RESULT_FILE_NOT_EXIST);
     EXPECT_EQ(log.records().size(), 1u);
 }
@@ -314,18 +389,18 @@ TEST(PlainTextParserClass, AssignmentChangesNothingAndReturnsTheObject) {
     EXPECT_EQ(&(a = std::move(b)), &a);
 }
 
-// Paths that are no regular file: like a missing file, the map stays untouched and only the
-// entry record is written. None of them may block or read without end.
+// What cannot be opened, and what is neither a file nor a stream: like a missing file, the map
+// stays untouched and only the entry record is written.
 TEST(ParseUnopenable, AnswersFileNotExist) {
     TempDir dir;
-    const std::string fifo = (dir.path() / "fifo").string();
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    const std::string paths[] = {(dir.path() / "missing.json").string(),
-                                 dir.path().string(),
-                                 fifo,
-                                 "/dev/zero",
-                                 "/dev/null",
-                                 ""};
+    const std::string socket_path = (dir.path() / "socket").string();
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    socket_path.copy(address.sun_path, sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    const std::string paths[] = {(dir.path() / "missing.json").string(), dir.path().string(),
+                                 socket_path, ""};
     for (const std::string& path : paths) {
         string_map map = {{"k", "v"}};
         LogCapture log;
@@ -333,6 +408,21 @@ TEST(ParseUnopenable, AnswersFileNotExist) {
         EXPECT_EQ(result.code, RESULT_FILE_NOT_EXIST) << path;
         EXPECT_EQ(result.message, "The plain text file not exists");
         EXPECT_EQ(map, (string_map{{"k", "v"}}));
+        EXPECT_EQ(log.records().size(), 1u);
+    }
+    ::close(listener);
+}
+
+// Streams that end at once: a FIFO nobody writes to (the call must not wait for a writer) and a
+// device with nothing in it read as an empty document.
+TEST(ParseStreams, ThatEndAtOnceAreEmptyDocuments) {
+    TempDir dir;
+    const std::string fifo = (dir.path() / "fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, std::string("/dev/null")}) {
+        string_map map;
+        LogCapture log;
+        EXPECT_EQ(PlainTextParser::parse(path, map).code, RESULT_INVALID_FILE) << path;
         EXPECT_EQ(log.records().size(), 1u);
     }
 }

@@ -44,11 +44,11 @@ std::string file_type_name(mode_t mode) {
     }
 }
 
-std::string refusal_reason(const detail::RegularFile& file) {
+std::string refusal_reason(const detail::InputFile& file) {
     switch (file.failure()) {
         case detail::open_failure::system_error:
             return std::strerror(file.error());
-        case detail::open_failure::not_regular:
+        case detail::open_failure::unsupported:
             return "not a regular file: it is " + file_type_name(file.status().st_mode);
         case detail::open_failure::replaced:
             return "the file was replaced while it was being opened";
@@ -174,7 +174,7 @@ class recorder final : public detail::walk_observer {
 public:
     explicit recorder(file_walk& walk) : walk_(walk) {}
 
-    void file_refused(const detail::RegularFile& file) override {
+    void file_refused(const detail::InputFile& file) override {
         walk_.refusal = file_refusal{refusal_reason(file)};
     }
     void file_opened(const struct stat& status) override {

@@ -1,5 +1,6 @@
 // Reads a credential file with the installed library and prints what it hands out, passwords
-// masked. Exits 0 when the file yields credentials.
+// masked; then parses a document held in memory and wipes both maps. Exits 0 when all of it
+// worked.
 //
 //     consumer credentials.json
 
@@ -49,5 +50,18 @@ int main(int argc, char** argv) {
                     Kelvor::Addrkit::spread_scope_ip(info.target_systems[0], addresses) &&
                     addresses.size() == 2;
     std::cout << "binding and expansion " << (ok ? "ok" : "FAILED") << '\n';
-    return result.code == RESULT_SUCCEED && ok ? 0 : 1;
+
+    // Text held in memory (decrypted, say) parses as the file would, and a caller that wants no
+    // trace of the passwords wipes the map when done.
+    std::map<std::string, std::string> from_text;
+    const CorvexResult text_result = PlainTextParser::parse_text(
+        R"({"connection_credentials": {"ops": "operator:pa:ss"}, "kms_credentials": ["ops"]})",
+        from_text);
+    const bool text_ok = text_result.code == RESULT_SUCCEED && from_text.size() == 1 &&
+                         from_text.count("operator@kmsid") == 1;
+    PlainTextParser::wipe_credentials(from_text);
+    PlainTextParser::wipe_credentials(credentials);
+    const bool wiped = from_text.empty() && credentials.empty();
+    std::cout << "text and wipe " << (text_ok && wiped ? "ok" : "FAILED") << '\n';
+    return result.code == RESULT_SUCCEED && ok && text_ok && wiped ? 0 : 1;
 }

@@ -2,11 +2,13 @@
 
 #include <new>
 
+#include <boost/json/memory_resource.hpp>
 #include <boost/json/parser.hpp>
 #include <boost/system/system_error.hpp>
 #include <boost/throw_exception.hpp>
 
 #include "PlainTextFileParser/detail/DocumentBinding.h"
+#include "PlainTextFileParser/detail/SecretMemory.h"
 #include "PlainTextFileParser/detail/StreamText.h"
 
 boost::json::parse_options credential_parse_options() noexcept {
@@ -19,7 +21,7 @@ boost::json::parse_options credential_parse_options() noexcept {
 }
 
 boost::json::value read_json(std::istream& is) {
-    const std::string text = plain_text_detail::read_stream_text(is);
+    const plain_text_detail::secret_string text = plain_text_detail::read_stream_text(is);
     boost::system::error_code error;
     std::size_t consumed = 0;
     boost::json::value document = plain_text_detail::parse_document(text, error, consumed);
@@ -45,11 +47,39 @@ void binding_observer::document_parsed(std::string_view, const boost::json::valu
 void binding_observer::member_bound(member_id, std::size_t) {}
 void binding_observer::member_failed(member_id, const boost::json::value*, const std::exception&) {}
 
+namespace {
+
+// The parser's working memory: where it keeps the values and the pieces of strings it has read
+// until it builds the arrays and objects that hold them. It starts on the stack and grows on the
+// heap; both are wiped when the parser is done with them. The document itself is built with the
+// default memory resource, as boost::json::parse builds it.
+class parser_scratch final : public boost::json::memory_resource {
+public:
+    parser_scratch() = default;
+    parser_scratch(const parser_scratch&) = delete;
+    parser_scratch& operator=(const parser_scratch&) = delete;
+    ~parser_scratch() override { wipe_bytes(bytes, sizeof bytes); }
+
+    unsigned char bytes[BOOST_JSON_STACK_BUFFER_SIZE];
+
+private:
+    void* do_allocate(std::size_t size, std::size_t) override { return ::operator new(size); }
+    void do_deallocate(void* memory, std::size_t size, std::size_t) override {
+        wipe_bytes(memory, size);
+        ::operator delete(memory);
+    }
+    bool do_is_equal(const memory_resource& other) const noexcept override {
+        return this == &other;
+    }
+};
+
+}  // namespace
+
 // What boost::json::parse does, with the parser at hand to say where it stopped.
 boost::json::value parse_document(std::string_view text, boost::system::error_code& error,
                                   std::size_t& consumed) {
-    unsigned char scratch[BOOST_JSON_STACK_BUFFER_SIZE];
-    boost::json::parser parser(boost::json::storage_ptr(), credential_parse_options(), scratch);
+    parser_scratch scratch;  // outlives the parser, which gives its memory back as it ends
+    boost::json::parser parser(&scratch, credential_parse_options(), scratch.bytes);
     consumed = parser.write(text.data(), text.size(), error);
     if (error) {
         return nullptr;

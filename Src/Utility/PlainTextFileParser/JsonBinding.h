@@ -77,7 +77,8 @@ PLAINTEXTFILEPARSER_EXPORT boost::json::parse_options credential_parse_options()
 /// Reads the rest of `is` and parses it as one JSON document.
 ///
 /// Parses with `credential_parse_options()`; only whitespace and comments may follow the
-/// top-level value.
+/// top-level value. The text read, and the parser's own buffers, are wiped before they are
+/// released; the document returned is the caller's to wipe (plain_text_detail::wipe_document).
 /// Throws boost::system::system_error when the text is not such a document, and std::bad_alloc.
 PLAINTEXTFILEPARSER_EXPORT boost::json::value read_json(std::istream& is);
 
@@ -95,6 +96,29 @@ PLAINTEXTFILEPARSER_EXPORT plain_text_info tag_invoke(boost::json::value_to_tag<
                                                       const boost::json::value& jv);
 
 namespace plain_text_detail {
+
+/// Overwrites every string of `document`, member names included, and whatever a duplicate member
+/// left behind in an object, so that no password outlives the document in freed memory. The
+/// document stays valid to destroy, and nothing more. For documents that read_json parsed (at
+/// most 32 levels deep). Never throws.
+PLAINTEXTFILEPARSER_EXPORT void wipe_document(boost::json::value& document) noexcept;
+
+/// Wipes the document it guards when it ends, however the scope is left.
+class document_wipe {
+public:
+    explicit document_wipe(boost::json::value& document) noexcept : document_(document) {}
+    document_wipe(const document_wipe&) = delete;
+    document_wipe& operator=(const document_wipe&) = delete;
+    ~document_wipe() { wipe_document(document_); }
+
+private:
+    boost::json::value& document_;
+};
+
+/// Overwrites every string of `record` (the whole capacity of each, so a password moved out of
+/// a short string leaves nothing either) and leaves its fields empty, the map's aliases wiped
+/// with their entries. Never throws.
+PLAINTEXTFILEPARSER_EXPORT void wipe_record(plain_text_info& record) noexcept;
 
 // "[assign failure](<pointer> >> <type name>): <what>\n"
 inline std::string assign_failure_text(const std::string& pointer, const char* type_name,
@@ -129,12 +153,13 @@ T json_get(const boost::json::value& root, const std::string& pointer) {
 }
 
 /// Reads and parses the rest of `is` with `read_json`, then returns the value at `pointer`
-/// converted to `T`. Throws std::runtime_error as the value form does, for read and parse
-/// failures too.
+/// converted to `T`; the parsed document's strings are wiped before it is released. Throws
+/// std::runtime_error as the value form does, for read and parse failures too.
 template <class T>
 T json_get(std::istream& is, const std::string& pointer) {
     try {
-        const boost::json::value root = read_json(is);
+        boost::json::value root = read_json(is);
+        const plain_text_detail::document_wipe wipe(root);
         return boost::json::value_to<T>(root.at_pointer(pointer));
     } catch (const std::exception& e) {
         std::throw_with_nested(std::runtime_error(
@@ -170,7 +195,8 @@ bool json_assign(const boost::json::value& root, const std::string& pointer, T& 
 
 /// Reads, parses and binds the whole document in `is` into `target` and returns true.
 /// Returns false and leaves `target` untouched when the document cannot be read or parsed.
-/// Throws nothing derived from std::exception.
+/// The text read and the parsed document are wiped before they are released. Throws nothing
+/// derived from std::exception.
 inline bool json_assign(std::istream& is, plain_text_info& target) {
     try {
         plain_text_info bound = json_get<plain_text_info>(is, std::string());
@@ -180,6 +206,8 @@ inline bool json_assign(std::istream& is, plain_text_info& target) {
         target.bmc_credentials = std::move(bound.bmc_credentials);
         target.privpassword = std::move(bound.privpassword);
         target.newpassword = std::move(bound.newpassword);
+        // A short password moved out of a string leaves its characters behind in it.
+        plain_text_detail::wipe_record(bound);
         return true;
     } catch (const std::exception&) {
         return false;

@@ -14,7 +14,7 @@
 #include <Kelvor/Addrkit.h>
 #include <Kelvor/Log.h>
 
-#include "PlainTextFileParser/detail/RegularFileStream.h"
+#include "PlainTextFileParser/detail/InputFileStream.h"
 #include "PlainTextFileParser/detail/StreamText.h"
 
 namespace plain_text_detail {
@@ -33,36 +33,36 @@ void tell(walk_observer* observer, Step step, Args&&... args) {
     }
 }
 
-bool opened(const RegularFileStream& file, walk_observer* observer);
-plain_text_info bind_document(std::istream& stream, walk_observer* observer);
-void hand_out_credentials(plain_text_info& info, output_map& out, walk_observer* observer);
+bool opened(const InputFileStream& file, walk_observer* observer);
+CorvexResult walk_stream(std::istream& stream, output_map& out, walk_observer* observer);
 void tell_key(walk_observer* observer, entry_source source,
               std::pair<output_map::iterator, bool> insertion, std::string_view value);
 
 }  // namespace
 
 // The log records carry the lines of their statements, 49 ("Enter PlainTextParser::parse") and
-// 82 (a rejected host scope). Tools match records by file and line: keep both where they are.
+// 82 (a rejected host scope). Tools match records by file and line: keep both where they are
+// (the text entry point's own record is further down).
 CorvexResult parse_credential_file(const std::string& path, output_map& out,
                                    walk_observer* observer) {
     {
         Kelvor::Log record(4, __FILE__, __LINE__);
         record.Stream() << "Enter PlainTextParser::parse";
     }
-    RegularFileStream file(path);
+    InputFileStream file(path);
     if (!opened(file, observer)) {
         return CorvexResult(RESULT_FILE_NOT_EXIST, FILE_NOT_EXIST_MESSAGE);
     }
-    plain_text_info info = bind_document(file.stream(), observer);
-    hand_out_credentials(info, out, observer);
-    return out.empty() ? CorvexResult(RESULT_INVALID_FILE, NO_CREDENTIAL_MESSAGE)
-                       : CorvexResult(RESULT_SUCCEED);
+    // What the file holds is read, bound and handed out just as parse_text does with text the
+    // caller holds; only the entry record tells the two apart.
+    return walk_stream(file.stream(), out, observer);
 }
 
 namespace {
 
 // Every address of every target entry whose alias has a credential, in list order; a scope that
-// spread_scope_ip refuses is logged.
+// spread_scope_ip refuses is logged. Keys are built from views into the record, and each value
+// goes straight into its map node: no password is copied on the way.
 void add_target_entries(const std::vector<std::string>& targets, const credential_table& table,
                         output_map& out, walk_observer* observer) {
     std::string scope;                   // these two serve every target: their capacity is
@@ -147,7 +147,7 @@ void hand_out_credentials(plain_text_info& info, output_map& out, walk_observer*
     tell(observer, &walk_observer::walk_done, info);
 }
 
-bool opened(const RegularFileStream& file, walk_observer* observer) {
+bool opened(const InputFileStream& file, walk_observer* observer) {
     if (!file.file().is_open()) {
         tell(observer, &walk_observer::file_refused, file.file());
         return false;
@@ -173,29 +173,62 @@ void tell_key(walk_observer* observer, entry_source source,
 // same steps, reading, parsing and binding member by member, and tells each of them; there
 // running out of memory while reading or parsing is not a document that fails, so it leaves the
 // walk. A document that fails to bind leaves the record empty either way.
-plain_text_info bind_document(std::istream& stream, walk_observer* observer) {
-    plain_text_info info;
+void bind_document(std::istream& stream, plain_text_info& info, walk_observer* observer) {
     if (observer == nullptr) {
         json_assign(stream, info);
-        return info;
+        return;
     }
-    const std::string text = read_stream_text(stream);
+    const secret_string text = read_stream_text(stream);
     boost::system::error_code error;
     std::size_t consumed = 0;
-    const boost::json::value document = parse_document(text, error, consumed);
+    boost::json::value document = parse_document(text, error, consumed);
+    const document_wipe wipe(document);
     if (error) {
         observer->document_failed(text, error, consumed);
-        return info;
+        return;
     }
     observer->document_parsed(text, document);
     bind_members(document, info, observer);
-    return info;
+}
+
+// Wipes the record it guards when it ends, however the walk is left.
+class record_wipe {
+public:
+    explicit record_wipe(plain_text_info& record) noexcept : record_(record) {}
+    record_wipe(const record_wipe&) = delete;
+    record_wipe& operator=(const record_wipe&) = delete;
+    ~record_wipe() { wipe_record(record_); }
+
+private:
+    plain_text_info& record_;
+};
+
+// Binds the document in `stream` and hands out its credentials. Every string of the record is
+// wiped before the record is released: the output map holds the only copies then.
+CorvexResult walk_stream(std::istream& stream, output_map& out, walk_observer* observer) {
+    plain_text_info info;
+    const record_wipe wipe(info);
+    bind_document(stream, info, observer);
+    hand_out_credentials(info, out, observer);
+    return out.empty() ? CorvexResult(RESULT_INVALID_FILE, NO_CREDENTIAL_MESSAGE)
+                       : CorvexResult(RESULT_SUCCEED);
 }
 
 }  // namespace
 
+CorvexResult parse_credential_text(std::string_view text, output_map& out,
+                                   walk_observer* observer) {
+    {
+        Kelvor::Log record(4, __FILE__, __LINE__);
+        record.Stream() << "Enter PlainTextParser::parse_text";
+    }
+    TextBuffer buffer(text);
+    std::istream stream(&buffer);
+    return walk_stream(stream, out, observer);
+}
+
 walk_observer::~walk_observer() = default;
-void walk_observer::file_refused(const RegularFile&) {}
+void walk_observer::file_refused(const InputFile&) {}
 void walk_observer::file_opened(const struct stat&) {}
 void walk_observer::record_bound(const plain_text_info&) {}
 void walk_observer::alias_unknown(entry_source, std::string_view) {}

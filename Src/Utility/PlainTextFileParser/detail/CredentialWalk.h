@@ -18,8 +18,8 @@
 
 #include "PlainTextFileParser/detail/CredentialText.h"
 #include "PlainTextFileParser/detail/DocumentBinding.h"
+#include "PlainTextFileParser/detail/InputFile.h"
 #include "PlainTextFileParser/detail/RecordMembers.h"
-#include "PlainTextFileParser/detail/RegularFile.h"
 
 namespace plain_text_detail {
 
@@ -41,7 +41,7 @@ public:
     ~walk_observer() override;
 
     /// The path was refused; the walk ends with RESULT_FILE_NOT_EXIST.
-    virtual void file_refused(const RegularFile& file);
+    virtual void file_refused(const InputFile& file);
     /// The file is open; `status` is what fstat() said of it.
     virtual void file_opened(const struct stat& status);
     /// The record is bound; the walk over it starts.
@@ -67,9 +67,16 @@ public:
 /// What PlainTextParser::parse does, told step by step to `observer` when it is not null.
 /// With a null observer this is parse itself. Throws what parse throws; an observer may throw
 /// too, and that leaves the walk. With an observer, running out of memory while the file is read
-/// or parsed leaves the walk too (json_assign would turn it into an empty record), and running
-/// out of memory while a member binds is told to member_failed.
+/// or parsed leaves the walk too (json_assign would turn it into an empty record), and so does a
+/// stream longer than STREAM_LIMIT (input_too_long, where parse sees a document that does not
+/// parse); running out of memory while a member binds is told to member_failed.
 PLAINTEXTFILEPARSER_EXPORT CorvexResult parse_credential_file(const std::string& path,
+                                                              output_map& out,
+                                                              walk_observer* observer);
+
+/// What PlainTextParser::parse_text does, told to `observer` as parse_credential_file tells it,
+/// file_refused and file_opened aside.
+PLAINTEXTFILEPARSER_EXPORT CorvexResult parse_credential_text(std::string_view text,
                                                               output_map& out,
                                                               walk_observer* observer);
 

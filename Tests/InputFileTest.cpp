@@ -1,32 +1,39 @@
-// The one reader of credential files: what it refuses without opening, what it reads, and how it
-// reports a read that fails.
+// The one reader of credential files: what it refuses without opening, what it reads of files
+// and of streams, and how it reports a read that fails.
 
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 
-#include <PlainTextFileParser/detail/RegularFile.h>
-#include <PlainTextFileParser/detail/RegularFileStream.h>
+#include <PlainTextFileParser/detail/InputFile.h>
+#include <PlainTextFileParser/detail/InputFileStream.h>
 
 #include "TestSupport.h"
 
 namespace {
 
+using plain_text_detail::InputFile;
 using plain_text_detail::open_failure;
-using plain_text_detail::RegularFile;
 
-TEST(RegularFile, RefusesWhatIsNoRegularFileWithoutOpeningIt) {
+TEST(InputFile, RefusesDirectoriesAndSocketsWithoutOpeningThem) {
     test_support::TempDir dir;
-    const std::string fifo = (dir.path() / "fifo").string();
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string socket_path = (dir.path() / "socket").string();
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    socket_path.copy(address.sun_path, sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
     const struct {
         std::string path;
         open_failure failure;
@@ -35,20 +42,56 @@ TEST(RegularFile, RefusesWhatIsNoRegularFileWithoutOpeningIt) {
     } cases[] = {
         {(dir.path() / "missing").string(), open_failure::system_error, ENOENT, 0},
         {(dir.path() / "missing" / "deeper").string(), open_failure::system_error, ENOENT, 0},
-        {dir.path().string(), open_failure::not_regular, 0, S_IFDIR},
-        {fifo, open_failure::not_regular, 0, S_IFIFO},  // a FIFO without a writer: no wait
-        {"/dev/zero", open_failure::not_regular, 0, S_IFCHR},
+        {dir.path().string(), open_failure::unsupported, 0, S_IFDIR},
+        {socket_path, open_failure::unsupported, 0, S_IFSOCK},
     };
     for (const auto& c : cases) {
-        const RegularFile file(c.path);
+        const InputFile file(c.path);
         EXPECT_FALSE(file.is_open()) << c.path;
         EXPECT_EQ(file.failure(), c.failure) << c.path;
         EXPECT_EQ(file.error(), c.error) << c.path;
         EXPECT_EQ(file.status().st_mode & S_IFMT, c.type) << c.path;
     }
+    ::close(listener);
 }
 
-TEST(RegularFile, SaysWhyARegularFileCouldNotBeOpened) {
+// A pipe is read to its end, however the writer splits what it writes; a FIFO without a writer
+// opens without waiting for one and ends at once.
+TEST(InputFile, ReadsAStreamToItsEnd) {
+    int ends[2];
+    ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+    const std::string text(200000, 'p');
+    std::thread writer([&] {
+        for (std::size_t done = 0; done < text.size(); done += 1000) {
+            if (::write(ends[1], text.data() + done, 1000) != 1000) {
+                break;
+            }
+        }
+        ::close(ends[1]);
+    });
+    InputFile pipe("/dev/fd/" + std::to_string(ends[0]));
+    ::close(ends[0]);
+    ASSERT_TRUE(pipe.is_open());
+    EXPECT_TRUE(pipe.is_stream());
+    EXPECT_EQ(pipe.remaining(), 0u);  // not known before the end
+    std::string read(text.size() + 10, '\0');
+    EXPECT_EQ(pipe.read(read.data(), read.size()), text.size());
+    writer.join();
+    read.resize(text.size());
+    EXPECT_EQ(read, text);
+    EXPECT_FALSE(pipe.too_long());
+
+    test_support::TempDir dir;
+    const std::string fifo = (dir.path() / "fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    InputFile unwritten(fifo);
+    ASSERT_TRUE(unwritten.is_open());
+    char buffer[16];
+    EXPECT_EQ(unwritten.read(buffer, sizeof buffer), 0u);
+    EXPECT_EQ(unwritten.error(), 0);
+}
+
+TEST(InputFile, SaysWhyARegularFileCouldNotBeOpened) {
     test_support::TempDir dir;
     const std::string path = dir.write("credentials.json", "{}");
     // No descriptor left: stat finds the file, open cannot have it.
@@ -60,19 +103,19 @@ TEST(RegularFile, SaysWhyARegularFileCouldNotBeOpened) {
     rlimit none_left = saved;
     none_left.rlim_cur = static_cast<rlim_t>(lowest_free);
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &none_left), 0);
-    const RegularFile file(path);
+    const InputFile file(path);
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
     EXPECT_FALSE(file.is_open());
     EXPECT_EQ(file.failure(), open_failure::system_error);
     EXPECT_EQ(file.error(), EMFILE);
 }
 
-TEST(RegularFile, ReadsAWholeFileThroughALink) {
+TEST(InputFile, ReadsAWholeFileThroughALink) {
     test_support::TempDir dir;
     const std::string text(100000, 'x');
     const std::string path = dir.write("credentials.json", text);
     std::filesystem::create_symlink(path, dir.path() / "link");
-    RegularFile file((dir.path() / "link").string());
+    InputFile file((dir.path() / "link").string());
     ASSERT_TRUE(file.is_open());
     EXPECT_EQ(file.remaining(), text.size());
     char head[10];
@@ -84,7 +127,7 @@ TEST(RegularFile, ReadsAWholeFileThroughALink) {
 }
 
 // A reader leaves no descriptor behind, whether it opened the file or refused it.
-TEST(RegularFile, ClosesItsDescriptorWhenItEnds) {
+TEST(InputFile, ClosesItsDescriptorWhenItEnds) {
     test_support::TempDir dir;
     const std::string path = dir.write("credentials.json", "{}");
     const auto open_descriptors = [] {
@@ -93,20 +136,20 @@ TEST(RegularFile, ClosesItsDescriptorWhenItEnds) {
     };
     const auto before = open_descriptors();
     for (const std::string& name : {path, dir.path().string(), path + ".missing"}) {
-        const RegularFile file(name);
+        const InputFile file(name);
         EXPECT_EQ(file.is_open(), name == path) << name;
     }
     EXPECT_EQ(open_descriptors(), before);
 }
 
-TEST(RegularFile, ReportsAReadThatFails) {
+TEST(InputFile, ReportsAReadThatFails) {
     test_support::TempDir dir;
     const std::string path = dir.write("credentials.json", "{}");
     // The file gets the lowest free descriptor; a directory put in its place makes reads fail.
     const int lowest_free = ::dup(0);
     ASSERT_GE(lowest_free, 0);
     ::close(lowest_free);
-    RegularFile file(path);
+    InputFile file(path);
     ASSERT_TRUE(file.is_open());
     const int directory = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
     ASSERT_GE(directory, 0);
@@ -118,15 +161,15 @@ TEST(RegularFile, ReportsAReadThatFails) {
 
 // The size at open is where the file ends: what is appended later is not read, a file that
 // shrinks ends early, and one that says it is empty (as many files of /proc do) reads as empty.
-TEST(RegularFile, ReadsNoFurtherThanTheSizeAtOpen) {
+TEST(InputFile, ReadsNoFurtherThanTheSizeAtOpen) {
     test_support::TempDir dir;
     const std::string path = dir.write("credentials.json", "0123456789");
-    RegularFile grown(path);
+    InputFile grown(path);
     ASSERT_TRUE(grown.is_open());
     std::ofstream(path, std::ios::app) << "appended";
     EXPECT_EQ(grown.read_all(), "0123456789");
 
-    RegularFile shrunk(path);
+    InputFile shrunk(path);
     ASSERT_TRUE(shrunk.is_open());
     std::filesystem::resize_file(path, 4);
     char buffer[32];
@@ -134,23 +177,23 @@ TEST(RegularFile, ReadsNoFurtherThanTheSizeAtOpen) {
     EXPECT_EQ(shrunk.read(buffer, sizeof buffer), 4u);
     EXPECT_EQ(shrunk.error(), 0);
 
-    RegularFile empty("/proc/self/status");
+    InputFile empty("/proc/self/status");
     ASSERT_TRUE(empty.is_open());
     EXPECT_EQ(empty.remaining(), 0u);
     EXPECT_EQ(empty.read_all(), "");
 }
 
-TEST(RegularFileStream, SaysWhatIsLeftAndReadsInPieces) {
+TEST(InputFileStream, SaysWhatIsLeftAndReadsInPieces) {
     test_support::TempDir dir;
     const std::string path = dir.write("c.json", "abcdef");
-    plain_text_detail::RegularFileStream file(path);
+    plain_text_detail::InputFileStream file(path);
     ASSERT_TRUE(file.stream().good());
     EXPECT_EQ(file.stream().rdbuf()->in_avail(), 6);
     EXPECT_EQ(file.stream().get(), 'a');
     char rest[8] = {};
     EXPECT_EQ(file.stream().rdbuf()->sgetn(rest, sizeof rest), 5);
     EXPECT_EQ(std::string(rest), "bcdef");
-    EXPECT_FALSE(plain_text_detail::RegularFileStream(dir.path().string()).stream().good());
+    EXPECT_FALSE(plain_text_detail::InputFileStream(dir.path().string()).stream().good());
 }
 
 }  // namespace

@@ -1,0 +1,84 @@
+#pragma once
+// Overwriting what held a password before the memory goes back: the library's own copies, and
+// those of the project's tools.
+//
+// Every wipe goes through libsodium's sodium_memzero, which the optimiser may not drop even when
+// the memory is freed right after. Exported for the project's own tools, not installed.
+
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <string>
+
+#include <PlainTextFileParser/Export.h>
+
+namespace plain_text_detail {
+
+/// Overwrites `size` bytes at `data` with zeros. Never throws.
+PLAINTEXTFILEPARSER_EXPORT void wipe_bytes(void* data, std::size_t size) noexcept;
+
+/// Overwrites every byte `text` can hold (its whole capacity, the short-string buffer included)
+/// and leaves it empty. Never throws.
+PLAINTEXTFILEPARSER_EXPORT void wipe_string(std::string& text) noexcept;
+
+/// Wipes every key and value of `map` (see wipe_string) and leaves it empty. Never throws.
+PLAINTEXTFILEPARSER_EXPORT void wipe_map(std::map<std::string, std::string>& map) noexcept;
+
+/// Overwrites the part of the call stack below the caller's frame that a parse may have used:
+/// the JSON parser's buffers, the temporaries of the binding. Call it once the work that left
+/// passwords there has returned. Never throws.
+PLAINTEXTFILEPARSER_EXPORT void burn_stack() noexcept;
+
+/// An allocator that wipes what it hands back: containers that hold passwords use it, so a copy
+/// left behind when they grow or end is overwritten.
+template <class T>
+struct wiping_allocator {
+    using value_type = T;
+
+    wiping_allocator() = default;
+    template <class U>
+    wiping_allocator(const wiping_allocator<U>&) noexcept {}
+
+    T* allocate(std::size_t count) { return std::allocator<T>().allocate(count); }
+    void deallocate(T* memory, std::size_t count) noexcept {
+        wipe_bytes(memory, count * sizeof(T));
+        std::allocator<T>().deallocate(memory, count);
+    }
+
+    template <class U>
+    bool operator==(const wiping_allocator<U>&) const noexcept {
+        return true;
+    }
+    template <class U>
+    bool operator!=(const wiping_allocator<U>&) const noexcept {
+        return false;
+    }
+};
+
+/// Text that may hold passwords: wiped whenever its storage is given back. A short text stands
+/// in the object itself, and so in the frame that holds it: burn_stack covers that.
+using secret_string = std::basic_string<char, std::char_traits<char>, wiping_allocator<char>>;
+
+/// Wipes the string it guards when it ends, however the scope is left.
+class string_wipe {
+public:
+    explicit string_wipe(std::string& text) noexcept : text_(text) {}
+    string_wipe(const string_wipe&) = delete;
+    string_wipe& operator=(const string_wipe&) = delete;
+    ~string_wipe() { wipe_string(text_); }
+
+private:
+    std::string& text_;
+};
+
+/// Burns the stack when it ends, however the scope is left: the guard of an entry point whose
+/// callees handle passwords.
+class stack_burn {
+public:
+    stack_burn() = default;
+    stack_burn(const stack_burn&) = delete;
+    stack_burn& operator=(const stack_burn&) = delete;
+    ~stack_burn() { burn_stack(); }
+};
+
+}  // namespace plain_text_detail
