@@ -18,6 +18,12 @@ run("${CMAKE_COMMAND}" --build "${WORK_DIR}/build")
 run("${WORK_DIR}/build/consumer"
     "${WORK_DIR}/prefix/share/PlainTextFileParser/examples/credentials.json")
 
+# The check that no copy of a password outlives a call, against the installed package too.
+run("${CMAKE_COMMAND}" -S "${SOURCE_DIR}/Tests/NoTrace" -B "${WORK_DIR}/no-trace"
+    -G Ninja "-DCMAKE_PREFIX_PATH=${WORK_DIR}/prefix" -DCMAKE_BUILD_TYPE=Release)
+run("${CMAKE_COMMAND}" --build "${WORK_DIR}/no-trace")
+run("${WORK_DIR}/no-trace/no_trace" "${WORK_DIR}")
+
 # pkg-config finds the prefix from where its file lies: the same build installed to a second
 # prefix names that prefix, and a consumer built from its flags alone runs.
 find_program(PKG_CONFIG_PROGRAM pkg-config REQUIRED)
