@@ -46,12 +46,10 @@ void wipe_document(boost::json::value& document) noexcept {
 }
 
 void wipe_record(plain_text_info& record) noexcept {
-    wipe_map(record.connection_credentials);
-    for (auto* list : {&record.target_systems, &record.kms_credentials, &record.bmc_credentials}) {
-        for (std::string& entry : *list) {
-            wipe_string(entry);
-        }
-        list->clear();
+    // Aliases, target entries and the alias lists name credentials and hosts; the passwords are
+    // in the credential texts and the two password members.
+    for (auto& credential : record.connection_credentials) {
+        wipe_string(credential.second);
     }
     wipe_string(record.privpassword);
     wipe_string(record.newpassword);

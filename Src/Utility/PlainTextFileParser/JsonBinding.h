@@ -115,9 +115,10 @@ private:
     boost::json::value& document_;
 };
 
-/// Overwrites every string of `record` (the whole capacity of each, so a password moved out of
-/// a short string leaves nothing either) and leaves its fields empty, the map's aliases wiped
-/// with their entries. Never throws.
+/// Overwrites every string of `record` that holds a password, the whole capacity of each (so a
+/// password moved out of a short string leaves nothing either), and leaves it empty: the
+/// credential texts and the two password members. Aliases, target entries and the alias lists
+/// stay. Never throws.
 PLAINTEXTFILEPARSER_EXPORT void wipe_record(plain_text_info& record) noexcept;
 
 // "[assign failure](<pointer> >> <type name>): <what>\n"

@@ -62,7 +62,7 @@ public:
     /// of a file, and not wiped: it is the caller's. Catches nothing, as `parse`.
     static CorvexResult parse_text(std::string_view text, std::map<std::string, std::string>& out);
 
-    /// Overwrites every key and every password of `credentials` and leaves it empty: what a
+    /// Overwrites every password (value) of `credentials` and leaves it empty: what a
     /// caller that wants no trace of its passwords calls once it is done with the map `parse` or
     /// `parse_text` filled. The wipe is one the optimiser cannot drop. Never throws.
     static void wipe_credentials(std::map<std::string, std::string>& credentials) noexcept;

@@ -18,12 +18,10 @@ void wipe_string(std::string& text) noexcept {
 }
 
 void wipe_map(std::map<std::string, std::string>& map) noexcept {
-    // A node taken out of the map is the one place its key may be written.
-    while (!map.empty()) {
-        auto node = map.extract(map.begin());
-        wipe_string(node.key());
-        wipe_string(node.mapped());
+    for (auto& entry : map) {
+        wipe_string(entry.second);
     }
+    map.clear();
 }
 
 // Deeper than the deepest a parse goes below its entry point (the JSON parser's scratch and

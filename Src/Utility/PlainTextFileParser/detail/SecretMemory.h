@@ -21,7 +21,8 @@ PLAINTEXTFILEPARSER_EXPORT void wipe_bytes(void* data, std::size_t size) noexcep
 /// and leaves it empty. Never throws.
 PLAINTEXTFILEPARSER_EXPORT void wipe_string(std::string& text) noexcept;
 
-/// Wipes every key and value of `map` (see wipe_string) and leaves it empty. Never throws.
+/// Wipes every value of `map` (see wipe_string) and leaves it empty. The keys, users and hosts,
+/// are no secret. Never throws.
 PLAINTEXTFILEPARSER_EXPORT void wipe_map(std::map<std::string, std::string>& map) noexcept;
 
 /// Overwrites the part of the call stack below the caller's frame that a parse may have used:
