@@ -1,5 +1,6 @@
 // PlainTextParser::parse end to end: the bytes are written to a file, which is parsed twice,
-// once into a map that already holds the caller's entries and once into an empty map.
+// once into a map that already holds the caller's entries and once into an empty map; then the
+// bytes are parsed once more as text with parse_text.
 //
 // Checked on every input:
 // - the caller's entries keep their values;
@@ -10,7 +11,9 @@
 // - both calls add the same entries: the pre-filled map ends as the caller's entries plus the
 //   entries of the empty-map call whose keys the caller did not hold;
 // - each call writes one level 4 record "Enter PlainTextParser::parse" and otherwise only level 1
-//   records "The format of host <...> is invalid", the same ones both times.
+//   records "The format of host <...> is invalid", the same ones both times;
+// - parse_text hands out what parse does from the file, with the same result and host records,
+//   and its entry record "Enter PlainTextParser::parse_text"; wipe_credentials empties its map.
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -39,6 +42,7 @@ using output_map = std::map<std::string, std::string>;
 // The records of one call, as the sink saw them.
 struct SeenRecords {
     int entries = 0;
+    std::string entry;
     std::vector<std::string> rejected_hosts;
     bool unexpected = false;
 };
@@ -48,8 +52,10 @@ SeenRecords seen;
 void collect_record(const Kelvor::LogRecord& record) {
     constexpr std::string_view prefix = "The format of host <";
     constexpr std::string_view suffix = "> is invalid";
-    if (record.level == 4 && record.text == "Enter PlainTextParser::parse") {
+    if (record.level == 4 && (record.text == "Enter PlainTextParser::parse" ||
+                              record.text == "Enter PlainTextParser::parse_text")) {
         ++seen.entries;
+        seen.entry = record.text;
     } else if (record.level == 1 && starts_with(record.text, prefix) &&
                ends_with(record.text, suffix) &&
                record.text.size() >= prefix.size() + suffix.size()) {
@@ -88,6 +94,12 @@ struct CallOutcome {
 CallOutcome parse_into(output_map& out) {
     seen = SeenRecords();
     CorvexResult result = PlainTextParser::parse(input_file().path(), out);
+    return {std::move(result), std::move(seen)};
+}
+
+CallOutcome parse_text_into(std::string_view text, output_map& out) {
+    seen = SeenRecords();
+    CorvexResult result = PlainTextParser::parse_text(text, out);
     return {std::move(result), std::move(seen)};
 }
 
@@ -138,5 +150,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     output_map merged = caller_entries();
     merged.insert(fresh.begin(), fresh.end());
     require(merged == prefilled);
+
+    output_map from_text;
+    const CallOutcome text =
+        parse_text_into(std::string_view(reinterpret_cast<const char*>(data), size), from_text);
+    check_result(text, from_text);
+    require(alone.records.entry == "Enter PlainTextParser::parse");
+    require(text.records.entry == "Enter PlainTextParser::parse_text");
+    require(text.result.code == alone.result.code);
+    require(text.records.rejected_hosts == alone.records.rejected_hosts);
+    require(from_text == fresh);
+    PlainTextParser::wipe_credentials(from_text);
+    require(from_text.empty());
     return 0;
 }
