@@ -471,6 +471,22 @@ TEST(FileWalk, KnowsEveryPasswordOfTheDocumentEvenWhenItsMemberDoesNotBind) {
     EXPECT_TRUE(walk.record.connection_credentials.empty());
 }
 
+TEST(FileWalk, KeepsEveryPasswordHoweverManyTheDocumentGives) {
+    // Short passwords stand in their strings, long ones apart: the list outgrows its storage
+    // several times over both kinds.
+    std::vector<std::string> given;
+    std::string document = R"({"connection_credentials": {)";
+    for (std::size_t i = 0; i < 70; ++i) {
+        given.push_back("Pw-" + std::to_string(i) + std::string(i % 3 == 0 ? 20 : 0, 'x'));
+        document += (i == 0 ? "" : ", ") + std::string("\"a") + std::to_string(i) +
+                    "\": \"u:" + given.back() + "\"";
+    }
+    document += "}}";
+    TempDir dir;
+    const file_walk walk = walk_file(dir.write("credentials.json", document));
+    EXPECT_EQ(walk.index.secrets, given);
+}
+
 TEST(FileWalk, EachEntryKnowsItsSource) {
     TempDir dir;
     const file_walk walk =

@@ -9,14 +9,19 @@ Each CASE is one function below; CTest runs each as a test of its own.
 
 import argparse
 import difflib
+import fcntl
 import json
 import os
 import re
 import resource
 import shutil
+import socket
+import struct
 import subprocess
 import sys
 import tempfile
+import termios
+import time
 
 MASK = "********"
 HINT = "Run with --help for more information."
@@ -42,16 +47,22 @@ def fixture(name):
     return os.path.join(ARGS.fixtures, name)
 
 
-def run(*args, env=None, tool=None):
+def run(*args, env=None, tool=None, stdin=subprocess.DEVNULL, cwd=None):
+    """credcheck with `args`; `stdin` a file object, or a path whose text is piped in."""
     full_env = dict(os.environ)
     full_env.pop("NO_COLOR", None)
     full_env.update(env or {})
+    piped = None
+    if isinstance(stdin, str):
+        with open(stdin, encoding="utf-8") as f:
+            piped, stdin = f.read(), None
     return subprocess.run([tool or ARGS.tool, *args], capture_output=True, text=True,
-                          env=full_env, timeout=60, check=False)
+                          env=full_env, timeout=60, check=False, stdin=stdin, input=piped,
+                          cwd=cwd)
 
 
-def run_json(*args):
-    done = run("--json", *args)
+def run_json(*args, **kwargs):
+    done = run("--json", *args, **kwargs)
     try:
         return done.returncode, json.loads(done.stdout)
     except json.JSONDecodeError as error:
@@ -425,11 +436,18 @@ def case_broken_document():
 
 
 def case_unreadable_file():
-    table = [
-        (fixture("no-such-file.json"), "No such file or directory"),
-        (ARGS.fixtures, "not a regular file: it is a directory"),
-        ("/dev/zero", "not a regular file: it is a character device"),
-    ]
+    with tempfile.TemporaryDirectory() as directory:
+        sock = socket.socket(socket.AF_UNIX)
+        sock.bind(os.path.join(directory, "credentials.sock"))
+        with sock:
+            check_unreadable([
+                (fixture("no-such-file.json"), "No such file or directory"),
+                (ARGS.fixtures, "not a regular file: it is a directory"),
+                (sock.getsockname(), "not a regular file: it is a socket"),
+            ])
+
+
+def check_unreadable(table):
     for path, reason in table:
         status, doc = run_json(path)
         check(status == 2, f"{path}: exit {status}")
@@ -459,6 +477,10 @@ def case_usage_errors():
         ([""], "FILE"),
         (["--host", "", fixture("complete.json")], "--host"),
         (["--bogus\x1b]0;title\x07"], "--bogus\\x1b]0;title\\x07"),
+        (["-", fixture("complete.json"), "-"], "standard input can be read only once"),
+        (["--diff", "-", "-"], "standard input can be read only once"),
+        (["--stdin-filename", "conf/a.json", fixture("complete.json")], "--stdin-filename"),
+        (["--stdin-filename", "", "-"], "--stdin-filename"),
     ]
     for args, named in table:
         done = run(*args)
@@ -472,7 +494,7 @@ def case_usage_errors():
 def case_help_and_version():
     done = run("--help")
     for text in ("FILE", "--reveal", "--json", "--verbose", "--strict", "--host", "--diff",
-                 "--version",
+                 "--stdin-filename", "--version",
                  "Exit status", "  0  ", "  1  ", "  2  "):
         check(text in done.stdout, f"--help does not mention {text!r}")
     # Every rule on a line of its own, as the bash completion of --ignore reads them.
@@ -821,8 +843,8 @@ def case_formats():
               "gcc lines are not the findings of --json")
 
 
-def sarif_of(*args):
-    done = run("--format", "sarif", *args)
+def sarif_of(*args, **kwargs):
+    done = run("--format", "sarif", *args, **kwargs)
     try:
         return done.returncode, json.loads(done.stdout)
     except json.JSONDecodeError as error:
@@ -1306,15 +1328,192 @@ def case_readme_example():
     check(indented == shown.splitlines(), "examples/README.md shows another report")
 
 
-def case_default_file():
-    done = run()
-    check(done.returncode == 0, f"exit {done.returncode}")
-    shipped = os.path.join(ARGS.build_dir, "share", "PlainTextFileParser", "examples",
-                           "credentials.json")
-    first = done.stdout.splitlines()[0]
-    check(first == f"credcheck: {os.path.normpath(shipped)}", f"default file line {first!r}")
-    with open(shipped, "rb") as copy, open(ARGS.example, "rb") as source:
-        check(copy.read() == source.read(), "the build tree's example is not the shipped one")
+STREAM_NOTE = "  read as a stream: the permissions and owner rules do not apply"
+
+
+def without_file(doc):
+    return {key: value for key, value in doc.items() if key != "file"}
+
+
+def case_standard_input():
+    """- reads standard input, and so does no file when standard input is not a terminal; on a
+    terminal, no file is bad usage."""
+    with tempfile.TemporaryDirectory() as directory:
+        path = private_copy(directory, "complete.json")
+        _, expected = run_json(path)
+        for args in (["-"], []):
+            status, doc = run_json(*args, stdin=path)
+            check(status == 0 and doc["file"] == "-", f"{args}: exit {status}, file {doc['file']}")
+            check(without_file(doc) == without_file(expected),
+                  f"{args}: the report of standard input is not the file's")
+        check(run("-", stdin=path).stdout.startswith("credcheck: -\n"), "the heading of -")
+    master, terminal = os.openpty()
+    try:
+        done = subprocess.run([ARGS.tool], stdin=terminal, capture_output=True, text=True,
+                              timeout=60, check=False)
+    finally:
+        os.close(terminal)
+        os.close(master)
+    lines = done.stderr.splitlines()
+    check(done.returncode == 2 and done.stdout == "" and len(lines) == 3
+          and "standard input is a terminal" in lines[0]
+          and lines[1].startswith("Usage: credcheck ") and lines[2] == HINT,
+          f"no file on a terminal: exit {done.returncode}, {done.stderr!r}")
+    # Either side of --diff.
+    example = ARGS.example
+    edited = os.path.join(os.path.dirname(example), "credentials-next.json")
+    _, expected = run_json("--diff", example, edited)
+    for args, piped, side in ((["--diff", "-", edited], example, "old"),
+                              (["--diff", example, "-"], edited, "new")):
+        status, doc = run_json(*args, stdin=piped)
+        check(status == 1 and doc[side]["file"] == "-", f"{args}: exit {status}, {doc[side]}")
+        doc[side]["file"] = expected[side]["file"]
+        check(doc == expected, f"{args}: differs from --diff of the files")
+
+
+def case_stdin_filename():
+    """--stdin-filename names standard input wherever a report names its file: what credcheck
+    prints is the file's own report, but for the text report's note that a stream has no
+    permissions to check."""
+    name = "conf/creds.json"
+    with tempfile.TemporaryDirectory() as directory:
+        os.mkdir(os.path.join(directory, "conf"))
+        with open(fixture("complete.json"), encoding="utf-8") as f:
+            path = write_file(directory, name, f.read())
+        # The file given as a relative path: the SARIF artifact's uri is that path.
+        for args in ([], ["--format", "sarif"], ["--strict", "--json"],
+                     ["--strict", "--format", "gcc"]):
+            of_file = run(*args, name, cwd=directory)
+            piped = run(*args, "--stdin-filename", name, "-", stdin=path, cwd=directory)
+            shown = piped.stdout
+            if not args:
+                check(f"\n{STREAM_NOTE}\n" in shown, "the text report has no note of the stream")
+                shown = shown.replace(f"{STREAM_NOTE}\n", "", 1)
+            check((piped.returncode, shown) == (of_file.returncode, of_file.stdout),
+                  f"{args}: standard input as {name} is not reported as the file")
+        # The last, gcc: every line names the buffer's file.
+        check(shown and all(line.startswith(f"{name}:") for line in shown.splitlines()),
+              f"gcc lines {shown!r}")
+
+
+def bytes_waiting(fd):
+    """How many bytes the pipe or FIFO of `fd` holds that nobody has read yet."""
+    return struct.unpack("i", fcntl.ioctl(fd, termios.FIONREAD, b"\0" * 4))[0]
+
+
+def wait_until_read(fd, process):
+    """Waits until `process` has read everything the pipe of `fd` holds."""
+    deadline = time.monotonic() + 30
+    while bytes_waiting(fd) > 0:
+        check(process.poll() is None, f"{process.args[0]} exited before it read its input")
+        check(time.monotonic() < deadline, f"{process.args[0]} does not read its input")
+        time.sleep(0.01)
+
+
+def run_on_fifo(fifo, text, *args):
+    """credcheck `args` that reads `fifo`, which holds `text` once credcheck opens it and ends
+    when credcheck has read it all."""
+    holder = os.open(fifo, os.O_RDWR)  # a writer, so that the FIFO keeps what it is given
+    try:
+        os.write(holder, text.encode())
+        process = subprocess.Popen([ARGS.tool, *args], stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        wait_until_read(holder, process)
+    finally:
+        os.close(holder)  # the end of the stream
+    stdout, _ = process.communicate(timeout=60)
+    return stdout
+
+
+def case_stream_file_rules():
+    """The mode and owner of a pipe or a FIFO are not a credential file's: permissions and owner
+    do not fire for them, and the text report says so. Standard input redirected from a file is
+    that file, and they do."""
+    root = os.geteuid() == 0
+    file_rules = {"permissions", "owner"} if root else {"permissions"}
+    with tempfile.TemporaryDirectory() as directory:
+        path = write_file(directory, "open.json", CLEAN_FILE, mode=0o644)
+        fifo = os.path.join(directory, "open.fifo")
+        os.mkfifo(fifo)
+        os.chmod(fifo, 0o644)
+        if root:
+            for given_away in (path, fifo):
+                os.chown(given_away, 65534, 65534)
+        with open(path, encoding="utf-8") as redirected:
+            table = [
+                ("the file", lambda *a: run(*a, path).stdout, file_rules),
+                ("standard input redirected from it",
+                 lambda *a: run(*a, "-", stdin=redirected).stdout, file_rules),
+                ("a pipe", lambda *a: run(*a, "-", stdin=path).stdout, set()),
+                ("a FIFO", lambda *a: run_on_fifo(fifo, CLEAN_FILE, *a, fifo), set()),
+            ]
+            for name, report, rules in table:
+                found = {f["rule"] for f in json.loads(report("--json"))["findings"]}
+                check(found & {"permissions", "owner"} == rules, f"{name}: findings {found}")
+                noted = STREAM_NOTE in report().splitlines()
+                check(noted == (not rules), f"{name}: the note of a stream is shown: {noted}")
+
+
+def case_stream_past_limit():
+    """A stream longer than 256 MiB is not parsed at all: credcheck says so and stops with exit
+    2, and what it wrote stays whole."""
+    with tempfile.TemporaryDirectory() as directory:
+        path = private_copy(directory, "complete.json")
+        with subprocess.Popen(["head", "-c", str((256 << 20) + 1), "/dev/zero"],
+                              stdout=subprocess.PIPE) as feed:
+            done = subprocess.run([ARGS.tool, "--json", "--stdin-filename", "big\x1b.json", path,
+                                   "-"], stdin=feed.stdout, capture_output=True, text=True,
+                                  timeout=120, check=False)
+            feed.stdout.close()
+    check(done.returncode == 2, f"exit {done.returncode}")
+    check(done.stderr == "credcheck: cannot read big\\x1b.json: longer than 256 MiB, the most "
+          "read from a stream\n", f"standard error {done.stderr!r}")
+    check([report["file"] for report in json.loads(done.stdout)] == [path],
+          f"the reports written before: {done.stdout[:200]!r}")
+
+
+def proc_owner(command, fifo, user):
+    """Starts `command` on `fifo` as `user`, waits until it has read what the FIFO holds, and says
+    who owns its /proc/PID/status and which user it runs as; then ends the FIFO."""
+    holder = os.open(fifo, os.O_RDWR)
+    process = None
+    try:
+        os.write(holder, b"{")
+        process = subprocess.Popen([*command, fifo], stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL, **user)
+        wait_until_read(holder, process)
+        status = f"/proc/{process.pid}/status"
+        owner = os.stat(status).st_uid
+        with open(status, encoding="utf-8") as f:
+            uid = int(next(line for line in f if line.startswith("Uid:")).split()[1])
+    finally:
+        os.close(holder)  # the end of what it reads
+        if process is not None:
+            process.wait(timeout=60)
+    return owner, uid
+
+
+def case_not_dumpable():
+    """credcheck holds passwords: it leaves no core dump, and other processes of its user may not
+    read its memory. The kernel hands the /proc files of such a process to root, which a process
+    of another user shows (root runs the tool as nobody)."""
+    root = os.geteuid() == 0
+    user = {"user": 65534, "group": 65534, "extra_groups": []} if root else {}
+    with tempfile.TemporaryDirectory() as directory:
+        fifo = os.path.join(directory, "credentials.fifo")
+        os.mkfifo(fifo, 0o600)
+        if root:
+            os.chmod(directory, 0o755)
+            os.chown(fifo, 65534, 65534)
+        owner, uid = proc_owner(["cat"], fifo, user)
+        check(owner == uid != 0, f"a plain process of user {uid}: /proc owned by {owner}")
+        owner, uid = proc_owner([ARGS.tool], fifo, user)
+        check(uid != 0 and owner == 0, f"credcheck as user {uid}: /proc owned by {owner}")
+    # Standard input, which it opens through /proc/self/fd, is still its own to read.
+    done = subprocess.run(["sh", "-c", 'printf "{}" | "$0" -', ARGS.tool], capture_output=True,
+                          text=True, timeout=60, check=False, **user)
+    check(done.returncode == 1 and done.stdout.startswith("credcheck: -\n"),
+          f"exit {done.returncode}: {done.stdout[:80]!r} {done.stderr!r}")
 
 
 def case_installed_tool():
@@ -1326,7 +1525,7 @@ def case_installed_tool():
         installed = os.path.join(prefix, "share", "PlainTextFileParser", "examples",
                                  "credentials.json")
         check(os.path.isfile(installed), "the example is not installed")
-        done = run(tool=tool)
+        done = run(installed, tool=tool)
         check(done.returncode == 0, f"installed tool: exit {done.returncode}\n{done.stderr}")
         first = done.stdout.splitlines()[0]
         check(first == f"credcheck: {installed}", f"installed tool checks {first!r}")

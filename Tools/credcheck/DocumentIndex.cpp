@@ -8,6 +8,7 @@
 #include <boost/json/basic_parser_impl.hpp>
 
 #include <PlainTextFileParser/JsonBinding.h>
+#include <PlainTextFileParser/detail/SecretMemory.h>
 
 namespace credcheck {
 
@@ -83,6 +84,21 @@ private:
 
 bool is_number_byte(char c) {
     return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E';
+}
+
+// Appends `secret` to `secrets`. Where the list outgrows its storage, the short secrets that
+// stand in the strings themselves are wiped from the old storage before it goes back.
+void append_secret(std::vector<std::string>& secrets, std::string_view secret) {
+    if (secrets.size() == secrets.capacity()) {
+        std::vector<std::string> grown;
+        grown.reserve(std::max<std::size_t>(16, 2 * secrets.capacity()));
+        for (std::string& moved : secrets) {
+            grown.push_back(std::move(moved));
+            plain_text_detail::wipe_string(moved);
+        }
+        secrets.swap(grown);
+    }
+    secrets.emplace_back(secret);
 }
 
 // The member of the credential document a top-level name stands for, if any.
@@ -299,12 +315,12 @@ private:
         const role parent = frames_.empty() ? role::other : frames_.back().what;
         if (parent == role::root_object) {
             member_occurrence member;
-            member.name = std::move(collected_);
+            member.name = collected_;
             member.name_at = key_at_;
             index_.members.push_back(std::move(member));
         } else if (parent == role::credentials) {
             alias_occurrence alias;
-            alias.alias = std::move(collected_);
+            alias.alias = collected_;
             alias.name_at = key_at_;
             alias.object = index_.members.size() - 1;
             index_.aliases.push_back(std::move(alias));
@@ -333,7 +349,7 @@ private:
                 secret = plain_text_detail::split_credential(secret).password;
             }
             if (!secret.empty()) {
-                index_.secrets.emplace_back(secret);
+                append_secret(index_.secrets, secret);
             }
         }
         collecting_ = false;
@@ -362,7 +378,9 @@ private:
     bool collecting_ = false;
     bool in_credential_ = false;
     text_position key_at_;
-    std::string collected_;
+    // The name or string being read: a password, when it is one of a credential or a password
+    // member.
+    plain_text_detail::secret_string collected_;
 };
 
 }  // namespace
@@ -392,10 +410,18 @@ const alias_occurrence* document_index::bound_alias(std::string_view alias) cons
 
 document_index index_document(std::string_view text) {
     document_index index;
-    boost::json::basic_parser<index_handler> parser(credential_parse_options(), text, index);
-    boost::system::error_code error;
-    parser.write_some(false, text.data(), text.size(), error);
-    parser.handler().finish();
+    try {
+        boost::json::basic_parser<index_handler> parser(credential_parse_options(), text, index);
+        boost::system::error_code error;
+        parser.write_some(false, text.data(), text.size(), error);
+        parser.handler().finish();
+    } catch (...) {
+        // Out of memory half-way: the passwords found so far are wiped before the index goes.
+        for (std::string& secret : index.secrets) {
+            plain_text_detail::wipe_string(secret);
+        }
+        throw;
+    }
     return index;
 }
 

@@ -9,6 +9,8 @@
 
 #include <boost/json/error.hpp>
 
+#include <PlainTextFileParser/detail/SecretMemory.h>
+
 namespace credcheck {
 
 namespace {
@@ -179,7 +181,8 @@ public:
     }
     void file_opened(const struct stat& status) override {
         walk_.file = file_facts{status.st_mode & 07777, status.st_uid,
-                                static_cast<std::size_t>(std::max<off_t>(status.st_size, 0))};
+                                static_cast<std::size_t>(std::max<off_t>(status.st_size, 0)),
+                                !S_ISREG(status.st_mode)};
     }
     void document_failed(std::string_view text, const boost::system::error_code& error,
                          std::size_t offset) override {
@@ -303,17 +306,41 @@ private:
     std::vector<const std::string*> first_held_;
 };
 
+// Wipes the passwords of the map it guards when it ends, however the scope is left.
+class map_wipe {
+public:
+    explicit map_wipe(output_map& map) noexcept : map_(map) {}
+    map_wipe(const map_wipe&) = delete;
+    map_wipe& operator=(const map_wipe&) = delete;
+    ~map_wipe() { detail::wipe_map(map_); }
+
+private:
+    output_map& map_;
+};
+
 const std::vector<std::string>* list_of(const file_walk& walk, entry_source source) {
     return detail::member_list(walk.record, source.member);
 }
 
 }  // namespace
 
+file_walk::~file_walk() {
+    detail::wipe_record(record);
+    detail::wipe_map(map);
+    for (std::string& secret : index.secrets) {
+        detail::wipe_string(secret);
+    }
+}
+
 file_walk walk_file(const std::string& path) {
+    // The walk and the indexing pass beneath it leave passwords on the stack they used (the
+    // JSON parsers' buffers, short strings): burnt once they are done.
+    const detail::stack_burn burn;
     file_walk walk;
     walk.path = path;
     recorder observer(walk);
     output_map out;
+    const map_wipe wipe(out);  // when the walk is left half-way; finish() takes it over
     {
         const scoped_sink capture(
             [&walk](const Kelvor::LogRecord& record) { walk.records.push_back(record); });

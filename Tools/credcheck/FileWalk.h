@@ -44,6 +44,9 @@ struct file_facts {
     mode_t mode = 0;  // permission bits (st_mode & 07777)
     uid_t owner = 0;
     std::size_t bytes = 0;
+    /// Read as a stream (a pipe, a FIFO, a character device, standard input from one) rather
+    /// than a regular file: its mode and owner are not a credential file's.
+    bool stream = false;
 };
 
 /// Where the document stopped parsing.
@@ -106,14 +109,19 @@ struct entry_drops {
 };
 
 /// Everything one walk over a credential file did. Its entries point into its own map, so it is
-/// moved, never copied.
+/// moved, never copied; and never assigned to, since what it held would go unwiped.
+///
+/// The passwords it holds (the record's, the map's values, the index's) are wiped when it ends;
+/// so are the bytes that moving them leaves behind in a walk moved from.
 struct file_walk {
     file_walk() = default;
     file_walk(file_walk&&) = default;
-    file_walk& operator=(file_walk&&) = default;
+    file_walk& operator=(file_walk&&) = delete;
     file_walk(const file_walk&) = delete;
     file_walk& operator=(const file_walk&) = delete;
+    ~file_walk();
 
+    /// The file as the report names it: the path given, or the name of standard input.
     std::string path;
     CorvexResult result{0};
 
@@ -149,7 +157,8 @@ struct file_walk {
 /// Runs the parser's walk over the file at `path` into an empty map, capturing its log records
 /// through the process-wide log sink (the previous sink is back in place when this returns).
 /// Throws std::bad_alloc, also when memory runs out while a member binds (where parse itself
-/// would go on with an empty member).
+/// would go on with an empty member), and plain_text_detail::input_too_long for a stream longer
+/// than the walk reads.
 file_walk walk_file(const std::string& path);
 
 /// The text of the document entry that `source` names: the list element. Empty for the two

@@ -10,6 +10,8 @@
 #include <unordered_set>
 #include <utility>
 
+#include <PlainTextFileParser/detail/SecretMemory.h>
+
 #include "PasswordQuality.h"
 #include "SecretMask.h"
 
@@ -403,7 +405,7 @@ void find_passwords_in_names(finder& f, const std::vector<given_password>& given
         return name == password ||
                (password.size() >= MIN_MASKED_LENGTH && name.find(password) != name.npos);
     };
-    std::vector<std::string> secrets;
+    std::vector<std::string_view> secrets;
     std::unordered_map<std::string_view, const given_password*> owner_of;
     for (const given_password& password : given) {
         for (const auto& [name, what] :
@@ -429,7 +431,7 @@ void find_passwords_in_names(finder& f, const std::vector<given_password>& given
     for (const given_password& password : given) {
         if (std::all_of(password.password.begin(), password.password.end(),
                         [&](char c) { return in_scopes[static_cast<unsigned char>(c)]; })) {
-            secrets.emplace_back(password.password);
+            secrets.push_back(password.password);
             owner_of.emplace(password.password, &password);
         }
     }
@@ -457,6 +459,8 @@ void find_weak_passwords(finder& f, const std::vector<given_password>& given) {
     if (!f.settings_.check_password_quality) {
         return;
     }
+    // libpwquality and cracklib copy each password into their frames, and leave it there.
+    const plain_text_detail::stack_burn burn;
     const password_quality quality;
     if (!quality.has_dictionary()) {
         f.add("weak-password", "dictionary",
@@ -477,8 +481,7 @@ void find_weak_passwords(finder& f, const std::vector<given_password>& given) {
             }
             verdict =
                 verdicts
-                    .emplace(password.password, quality.weakness(std::string(password.password),
-                                                                 std::string(password.user)))
+                    .emplace(password.password, quality.weakness(password.password, password.user))
                     .first;
         }
         if (verdict->second) {
@@ -496,9 +499,11 @@ void find_weak_passwords(finder& f, const std::vector<given_password>& given) {
     }
 }
 
+// The mode and owner of a stream (a pipe, a FIFO, a terminal) are those of the pipe or the
+// device, not of a credential file: these rules do not apply to it.
 void find_file_problems(finder& f) {
     const file_walk& walk = f.walk_;
-    if (!walk.file) {
+    if (!walk.file || walk.file->stream) {
         return;
     }
     if ((walk.file->mode & 077) != 0) {

@@ -129,6 +129,9 @@ void write_result(terminal_writer& line, const report& r) {
          count_of(findings_of(r, severity::warning), "warning", "warnings") + ", " +
          count_of(findings_of(r, severity::note), "note", "notes"))
         .end_line();
+    if (walk.file && walk.file->stream) {
+        line("  read as a stream: the permissions and owner rules do not apply").end_line();
+    }
 }
 
 style look_of(severity level) {

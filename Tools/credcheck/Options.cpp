@@ -1,10 +1,12 @@
 #include "Options.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <memory>
 
 #include <CLI/CLI.hpp>
 
-#include "ExampleFile.h"
 #include "Rules.h"
 #include "SafeText.h"
 
@@ -30,8 +32,10 @@ const char* const EXIT_STATUS_TEXT =
     "  1  any other result; with --strict, also any finding of warning severity or above;\n"
     "     with --host, no key for the host; with --diff, a key added, removed or given\n"
     "     another password\n"
-    "  2  bad usage, a file that cannot be read, out of memory, or the report could not be\n"
-    "     written";
+    "  2  bad usage, a file that cannot be read (a stream longer than 256 MiB too), out of\n"
+    "     memory, or the report could not be written";
+
+const char* const HELP_HINT = "Run with --help for more information.\n";
 
 // The footer: how text is shown, the rules, and the exit statuses.
 std::string footer() {
@@ -58,9 +62,15 @@ command_line parse_command_line(int argc, const char* const* argv, std::ostream&
     CLI::App app(DESCRIPTION, "credcheck");
     app.footer(footer());
     app.add_option("FILE", opts.files,
-                   "Credential files to check, each in turn (default: the shipped example "
-                   "file); with --diff, the old and the new file")
+                   "Credential files to check, each in turn; - is standard input, and so is no "
+                   "file when standard input is not a terminal; with --diff, the old and the new "
+                   "file")
         ->type_name("");
+    app.add_option("--stdin-filename", opts.stdin_name,
+                   "The name standard input goes by in the report (its heading, the JSON file, "
+                   "the SARIF artifact, the gcc lines), e.g. the path of an editor's unsaved "
+                   "buffer; - by default")
+        ->type_name("NAME");
     app.add_flag("--diff", opts.diff,
                  "Compare two credential files, OLD and NEW: which keys the change adds, "
                  "removes, gives another password or takes from another entry");
@@ -132,6 +142,19 @@ command_line parse_command_line(int argc, const char* const* argv, std::ostream&
                         [](const std::string& path) { return path.empty(); })) {
             throw CLI::ValidationError("FILE", "a path is empty");
         }
+        const auto stdin_reads = std::count(opts.files.begin(), opts.files.end(), STANDARD_INPUT);
+        if (stdin_reads > 1) {
+            throw CLI::ValidationError("FILE",
+                                       "- is given " + std::to_string(stdin_reads) +
+                                           " times, and standard input can be read only once");
+        }
+        if (opts.stdin_name && opts.stdin_name->empty()) {
+            throw CLI::ValidationError("--stdin-filename", "the name is empty");
+        }
+        if (opts.stdin_name && stdin_reads == 0 && !opts.files.empty()) {
+            throw CLI::ValidationError("--stdin-filename",
+                                       "names standard input, which is not read: give - as a FILE");
+        }
         if (opts.diff && opts.files.size() != 2) {
             throw CLI::ValidationError(
                 "--diff", "takes two files, OLD and NEW, not " + std::to_string(opts.files.size()));
@@ -141,8 +164,8 @@ command_line parse_command_line(int argc, const char* const* argv, std::ostream&
              max_entries->count() > 0 || max_password_checks->count() > 0 ||
              opts.format == output_format::sarif || opts.format == output_format::gcc)) {
             throw CLI::ValidationError("--diff",
-                                       "takes --reveal, --json or --format text|json and "
-                                       "--color, and no other option");
+                                       "takes --reveal, --json or --format text|json, --color "
+                                       "and --stdin-filename, and no other option");
         }
         if (opts.host && opts.host->empty()) {
             throw CLI::ValidationError("--host", "the host is empty");
@@ -156,14 +179,24 @@ command_line parse_command_line(int argc, const char* const* argv, std::ostream&
         parsed.exit_status = EXIT_CLEAN;
         return parsed;
     } catch (const CLI::ParseError& error) {
-        err << "credcheck: " << terminal_text(error.what()) << '\n'
-            << "Run with --help for more information.\n";
+        err << "credcheck: " << terminal_text(error.what()) << '\n' << HELP_HINT;
         parsed.exit_status = EXIT_TROUBLE;
         return parsed;
     }
 
     if (opts.files.empty()) {
-        opts.files.push_back(default_credential_file());
+        // Nobody types a credential file into a terminal: without a file, the tool was started
+        // by someone who wants to know how to use it.
+        if (::isatty(STDIN_FILENO) == 1) {
+            const auto formatter = std::dynamic_pointer_cast<CLI::Formatter>(app.get_formatter());
+            err << "credcheck: no FILE given, and standard input is a terminal: name a credential "
+                   "file, or - to read standard input\n"
+                << (formatter ? formatter->make_usage(&app, app.get_name()) : std::string())
+                << HELP_HINT;
+            parsed.exit_status = EXIT_TROUBLE;
+            return parsed;
+        }
+        opts.files.emplace_back(STANDARD_INPUT);
     }
     return parsed;
 }

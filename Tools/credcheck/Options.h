@@ -5,6 +5,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace credcheck {
@@ -29,11 +30,18 @@ enum class colour_mode {
     never,
 };
 
+/// The FILE that stands for standard input.
+inline constexpr std::string_view STANDARD_INPUT = "-";
+
 /// What the user asked for.
 struct options {
-    /// The credential files to check, in turn; the shipped example when none is given. With
-    /// --diff: the old and the new file.
+    /// The credential files to check, in turn, as given: STANDARD_INPUT is standard input, and
+    /// so is no file at all when standard input is not a terminal. With --diff: the old and the
+    /// new file.
     std::vector<std::string> files;
+    /// What standard input is called wherever a report names its file (--stdin-filename); "-"
+    /// when not set.
+    std::optional<std::string> stdin_name;
     /// Compare files[0] with files[1] instead of checking them.
     bool diff = false;
     output_format format = output_format::text;
@@ -62,8 +70,8 @@ inline constexpr int EXIT_CLEAN = 0;
 /// The parser's result is not RESULT_SUCCEED, --strict found something, --host found nothing, or
 /// --diff found the two maps differ.
 inline constexpr int EXIT_FINDINGS = 1;
-/// Bad usage, a file that cannot be read, running out of memory, or a report that could not be
-/// written.
+/// Bad usage, a file that cannot be read (a stream longer than 256 MiB too), running out of
+/// memory, or a report that could not be written.
 inline constexpr int EXIT_TROUBLE = 2;
 
 /// The parsed command line. `exit_status` is set when the tool has already done all it should
@@ -75,7 +83,8 @@ struct command_line {
 
 /// Parses `argv`, options and files in any order, as GNU tools do ("--" ends the options).
 /// Help and version go to `out`; a usage error goes to `err` as one line naming the problem and
-/// a hint to run with --help, with EXIT_TROUBLE as the exit status.
+/// a hint to run with --help, with EXIT_TROUBLE as the exit status. No file at all reads
+/// standard input, unless it is a terminal: then the usage goes to `err`, with EXIT_TROUBLE.
 command_line parse_command_line(int argc, const char* const* argv, std::ostream& out,
                                 std::ostream& err);
 

@@ -7,6 +7,8 @@
 
 #include <pwquality.h>
 
+#include <PlainTextFileParser/detail/SecretMemory.h>
+
 namespace credcheck {
 
 namespace {
@@ -51,11 +53,14 @@ password_quality::password_quality() : settings_(std::make_unique<settings>()) {
 
 password_quality::~password_quality() = default;
 
-std::optional<std::string> password_quality::weakness(const std::string& password,
-                                                      const std::string& user) const {
+std::optional<std::string> password_quality::weakness(std::string_view password,
+                                                      std::string_view user) const {
+    // libpwquality takes C strings.
+    const plain_text_detail::secret_string terminated(password);
+    const std::string user_name(user);
     void* auxerror = nullptr;
-    const int score = pwquality_check(settings_->values, password.c_str(), nullptr,
-                                      user.empty() ? nullptr : user.c_str(), &auxerror);
+    const int score = pwquality_check(settings_->values, terminated.c_str(), nullptr,
+                                      user_name.empty() ? nullptr : user_name.c_str(), &auxerror);
     if (score >= 0) {
         return std::nullopt;
     }

@@ -20,8 +20,9 @@ public:
     password_quality& operator=(const password_quality&) = delete;
 
     /// Why libpwquality finds `password` of `user` weak, in its own words, or nothing when it
-    /// does not. The words never hold the password. Throws std::bad_alloc.
-    std::optional<std::string> weakness(const std::string& password, const std::string& user) const;
+    /// does not. The words never hold the password; the copy of it that libpwquality needs is
+    /// wiped. Throws std::bad_alloc.
+    std::optional<std::string> weakness(std::string_view password, std::string_view user) const;
 
     /// Whether the dictionary check takes part.
     bool has_dictionary() const { return has_dictionary_; }

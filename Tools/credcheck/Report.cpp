@@ -31,25 +31,41 @@ std::string key_form(const std::string& host) {
     return host;
 }
 
+// The path the walk reads for `file`. Standard input is opened afresh by its path, as any file:
+// a pipe or a terminal is the same stream, and a file that standard input is redirected from is
+// read whole, from its start, as that file.
+std::string input_path(const std::string& file) {
+    return file == STANDARD_INPUT ? "/dev/stdin" : file;
+}
+
 }  // namespace
 
-report build_report(const std::string& path, const options& opts) {
-    return build_report(walk_file(path), opts);
+std::string input_name(const std::string& file, const options& opts) {
+    return file == STANDARD_INPUT ? opts.stdin_name.value_or(file) : file;
+}
+
+file_walk walk_input(const std::string& file, const options& opts) {
+    file_walk walk = walk_file(input_path(file));
+    walk.path = input_name(file, opts);
+    return walk;
+}
+
+report build_report(const std::string& file, const options& opts) {
+    return build_report(walk_input(file, opts), opts);
 }
 
 report build_report(file_walk walk, const options& opts) {
-    report r;
-    r.findings =
-        find_findings(walk, {opts.max_entries, opts.strict, opts.max_password_checks, opts.ignore});
-    std::copy_if(walk.records.begin(), walk.records.end(), std::back_inserter(r.records),
+    report r(std::move(walk));
+    r.findings = find_findings(
+        r.walk, {opts.max_entries, opts.strict, opts.max_password_checks, opts.ignore});
+    std::copy_if(r.walk.records.begin(), r.walk.records.end(), std::back_inserter(r.records),
                  [&opts](const Kelvor::LogRecord& record) {
                      return opts.verbose || record.level <= QUIET_LOG_LEVEL;
                  });
     if (opts.host) {
         r.host = key_form(*opts.host);
     }
-    r.mask = mask_for({&walk}, opts.reveal);
-    r.walk = std::move(walk);
+    r.mask = mask_for({&r.walk}, opts.reveal);
     r.reveal = opts.reveal;
     r.verbose = opts.verbose;
     r.all_keys = opts.all_keys;
@@ -60,7 +76,7 @@ secret_mask mask_for(const std::vector<const file_walk*>& walks, bool reveal) {
     if (reveal) {
         return secret_mask();
     }
-    std::vector<std::string> secrets;
+    std::vector<std::string_view> secrets;
     for (const file_walk* walk : walks) {
         secrets.insert(secrets.end(), walk->index.secrets.begin(), walk->index.secrets.end());
     }

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <Kelvor/Log.h>
@@ -32,6 +33,9 @@ struct result_description {
 };
 
 struct report {
+    report() = default;
+    explicit report(file_walk walked) : walk(std::move(walked)) {}
+
     file_walk walk;
     /// Everything found, by where the file says it; without the rules --ignore leaves out.
     std::vector<finding> findings;
@@ -47,8 +51,17 @@ struct report {
     bool all_keys = false;
 };
 
-/// Walks the file at `path` and keeps what `opts` asks to show.
-report build_report(const std::string& path, const options& opts);
+/// What the report calls `file`: the name of standard input (--stdin-filename, or "-") for
+/// STANDARD_INPUT, else `file` itself.
+std::string input_name(const std::string& file, const options& opts);
+
+/// The walk over `file`, a FILE of the command line (standard input for STANDARD_INPUT), named
+/// as input_name says. Throws what walk_file throws.
+file_walk walk_input(const std::string& file, const options& opts);
+
+/// Walks `file`, a FILE of the command line (see walk_input), and keeps what `opts` asks to
+/// show.
+report build_report(const std::string& file, const options& opts);
 
 /// The report of an existing walk.
 report build_report(file_walk walk, const options& opts);

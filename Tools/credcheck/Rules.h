@@ -73,9 +73,11 @@ inline constexpr rule_info RULES[] = {
     {"weak-password", severity::warning, "A password libpwquality finds weak (--strict)",
      "libpwquality's verdict with its default settings and dictionary."},
     {"permissions", severity::warning, "The file can be read by others",
-     "Credential files should be readable by their owner only (chmod 600)."},
+     "Credential files should be readable by their owner only (chmod 600). Not checked for a "
+     "stream (a pipe, a FIFO, standard input from either), whose mode is not a file's."},
     {"owner", severity::warning, "The file belongs to neither you nor root",
-     "Its owner can change the credentials you use."},
+     "Its owner can change the credentials you use. Not checked for a stream (a pipe, a FIFO, "
+     "standard input from either), whose owner is not a file's."},
 };
 
 inline constexpr std::size_t RULE_COUNT = sizeof RULES / sizeof RULES[0];

@@ -75,16 +75,19 @@ std::size_t head_bit(const char* at) {
     return static_cast<std::size_t>((bytes * 0x9e3779b1u) >> 12);
 }
 
-bool has_bit(const std::vector<std::uint64_t>& bits, std::size_t bit) {
+bool has_bit(const std::uint64_t* bits, std::size_t bit) {
     return (bits[bit / 64] & (std::uint64_t{1} << (bit % 64))) != 0;
 }
 
 }  // namespace
 
-secret_mask::secret_mask(const std::vector<std::string>& secrets) {
+secret_mask::secret_mask(const std::vector<std::string>& secrets)
+    : secret_mask(std::vector<std::string_view>(secrets.begin(), secrets.end())) {}
+
+secret_mask::secret_mask(const std::vector<std::string_view>& secrets) {
     std::random_device seed;
     base_ = 256 + ((std::uint64_t{seed()} << 32 | seed()) % (MODULUS - 512));
-    for (const std::string& secret : secrets) {
+    for (const std::string_view secret : secrets) {
         if (secret.size() < MIN_MASKED_LENGTH) {
             continue;
         }
@@ -168,7 +171,7 @@ std::vector<secret_mask::span> secret_mask::occurrences(std::string_view text) c
     // texts have no such place, and the rest few.
     starts_.clear();
     for (std::size_t at = 0; at + MIN_MASKED_LENGTH <= text.size(); ++at) {
-        if (has_bit(heads_, head_bit(text.data() + at))) {
+        if (has_bit(heads_.data(), head_bit(text.data() + at))) {
             starts_.push_back(at);
         }
     }

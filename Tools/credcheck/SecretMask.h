@@ -4,10 +4,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include <PlainTextFileParser/detail/SecretMemory.h>
 
 namespace credcheck {
 
@@ -29,6 +32,9 @@ inline constexpr std::size_t MIN_MASKED_LENGTH = 4;
 /// few words per secret, not per byte of secret. Two different texts with one hash (never seen in
 /// practice, and never under a file's control since the base is drawn when the tool runs) can only
 /// mask more, never less. An empty set masks nothing. Not to be used from several threads at once.
+///
+/// A mask keeps no secret, but its hashes, with the base, would let a short one be guessed: they
+/// are wiped when their storage is given back.
 class secret_mask {
 public:
     /// A byte range [begin, end) of a text.
@@ -37,7 +43,10 @@ public:
     secret_mask() = default;
     /// Masks the secrets of `secrets` that have at least MIN_MASKED_LENGTH bytes. Throws
     /// std::bad_alloc.
+    explicit secret_mask(const std::vector<std::string_view>& secrets);
     explicit secret_mask(const std::vector<std::string>& secrets);
+    explicit secret_mask(std::initializer_list<std::string_view> secrets)
+        : secret_mask(std::vector<std::string_view>(secrets)) {}
 
     /// A mask that takes every text for a secret: what is left of a report shown with it is the
     /// report's own words and the users of its keys, which no password of the file can change.
@@ -59,6 +68,9 @@ public:
     std::string apply(std::string_view text) const;
 
 private:
+    template <class T>
+    using wiped_vector = std::vector<T, plain_text_detail::wiping_allocator<T>>;
+
     // A secret's length, the hash of its first `window` bytes, and base^length.
     struct candidate {
         std::uint64_t prefix_hash;
@@ -69,20 +81,20 @@ private:
     struct length_class {
         std::size_t window = 0;
         std::uint64_t window_power = 0;
-        std::vector<std::uint64_t> filter;  // a bit per prefix hash, most windows miss here
-        std::vector<candidate> candidates;  // by prefix hash, then length
+        wiped_vector<std::uint64_t> filter;  // a bit per prefix hash, most windows miss here
+        wiped_vector<candidate> candidates;  // by prefix hash, then length
     };
 
     bool all_text_ = false;
     std::uint64_t base_ = 0;
     // A bit per hash of the first MIN_MASKED_LENGTH bytes of the secrets: a text in which no
     // such four bytes stand holds no secret, and is passed over without hashing it.
-    std::vector<std::uint64_t> heads_;
-    std::vector<length_class> classes_;   // by window
-    std::vector<std::uint64_t> secrets_;  // (length, hash) of every secret, sorted
+    wiped_vector<std::uint64_t> heads_;
+    std::vector<length_class> classes_;    // by window
+    wiped_vector<std::uint64_t> secrets_;  // (length, hash) of every secret, sorted
     std::size_t shortest_ = 0;
-    mutable std::vector<std::uint64_t> prefix_;  // hashes of a text's prefixes, reused
-    mutable std::vector<std::size_t> starts_;    // where a secret's head stands in a text, reused
+    mutable wiped_vector<std::uint64_t> prefix_;  // hashes of a text's prefixes, reused
+    mutable std::vector<std::size_t> starts_;     // where a secret's head stands in a text, reused
 };
 
 }  // namespace credcheck

@@ -2,9 +2,11 @@
 //
 // Exit status: 0 when the parser returns RESULT_SUCCEED (and, with --strict, no finding of
 // warning severity or above; with --diff, when both files hand out the same map), 1 otherwise
-// (and with --host when the host gets no key), 2 for bad usage, a file that cannot be read,
-// running out of memory, or a report that could not be written. With several files, the highest
-// of their statuses.
+// (and with --host when the host gets no key), 2 for bad usage, a file that cannot be read (a
+// stream longer than the walk reads too), running out of memory, or a report that could not be
+// written. With several files, the highest of their statuses.
+
+#include <sys/prctl.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -14,8 +16,12 @@
 #include <iostream>
 #include <memory>
 #include <new>
+#include <optional>
+#include <string>
 #include <utility>
 #include <vector>
+
+#include <PlainTextFileParser/detail/InputFile.h>
 
 #include "Diff.h"
 #include "DiffReport.h"
@@ -71,10 +77,28 @@ void cannot_read(const credcheck::file_walk& walk, const credcheck::secret_mask&
               << walk.refusal->reason << '\n';
 }
 
+// "credcheck: cannot read NAME: longer than 256 MiB" on standard error, for `file` of the
+// command line: a stream (a pipe, a device) past the most the walk reads, which it did not parse
+// at all. The name is escaped; no walk of it holds passwords to mask.
+int too_long(const std::string& file, const credcheck::options& opts) {
+    std::cerr << "credcheck: cannot read "
+              << credcheck::terminal_text(credcheck::input_name(file, opts)) << ": longer than "
+              << (plain_text_detail::STREAM_LIMIT >> 20) << " MiB, the most read from a stream\n";
+    return credcheck::EXIT_TROUBLE;
+}
+
 // credcheck --diff OLD NEW.
 int compare(const credcheck::options& opts) {
-    credcheck::file_walk before = credcheck::walk_file(opts.files[0]);
-    credcheck::file_walk after = credcheck::walk_file(opts.files[1]);
+    std::optional<credcheck::file_walk> walked[2];
+    for (std::size_t i = 0; i < 2; ++i) {
+        try {
+            walked[i].emplace(credcheck::walk_input(opts.files[i], opts));
+        } catch (const plain_text_detail::input_too_long&) {
+            return too_long(opts.files[i], opts);
+        }
+    }
+    credcheck::file_walk& before = *walked[0];
+    credcheck::file_walk& after = *walked[1];
     const credcheck::secret_mask mask = credcheck::mask_for({&before, &after}, opts.reveal);
     bool readable = true;
     for (const credcheck::file_walk* walk : {&before, &after}) {
@@ -128,12 +152,21 @@ int check(const credcheck::options& opts) {
         // done with once written.
         std::unique_ptr<credcheck::report> passing;
         const credcheck::report* current = nullptr;
-        if (i + 1 == opts.files.size() || opts.format == output_format::sarif) {
-            current = &kept_to_the_end(credcheck::build_report(opts.files[i], opts));
-        } else {
-            passing =
-                std::make_unique<credcheck::report>(credcheck::build_report(opts.files[i], opts));
-            current = passing.get();
+        try {
+            if (i + 1 == opts.files.size() || opts.format == output_format::sarif) {
+                current = &kept_to_the_end(credcheck::build_report(opts.files[i], opts));
+            } else {
+                passing = std::make_unique<credcheck::report>(
+                    credcheck::build_report(opts.files[i], opts));
+                current = passing.get();
+            }
+        } catch (const plain_text_detail::input_too_long&) {
+            // The run stops here; what was written stays whole (the JSON array closed), and
+            // the SARIF log, written last, is not written at all.
+            if (json_array) {
+                std::cout << "]\n";
+            }
+            return flushed(too_long(opts.files[i], opts));
         }
         const credcheck::report& report = *current;
         if (i > 0 && opts.format == output_format::text) {
@@ -164,6 +197,11 @@ int check(const credcheck::options& opts) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The tool holds every password of the files it reads: no core dump of it, and no other
+    // process of the user may read its memory. Where the call fails the check goes on, as
+    // checking a file matters more than the guard, and says nothing, since editors and hooks
+    // that run it show whatever it writes to standard error as a problem of the file.
+    ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
     // Reports are written in blocks; standard output need not keep pace with C's stdio.
     std::ios::sync_with_stdio(false);
     const credcheck::command_line command =
