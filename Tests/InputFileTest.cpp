@@ -3,9 +3,7 @@
 
 #include <fcntl.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -28,12 +26,7 @@ using plain_text_detail::open_failure;
 
 TEST(InputFile, RefusesDirectoriesAndSocketsWithoutOpeningThem) {
     test_support::TempDir dir;
-    const std::string socket_path = (dir.path() / "socket").string();
-    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    socket_path.copy(address.sun_path, sizeof address.sun_path - 1);
-    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    const std::string socket_path = dir.socket("socket");
     const struct {
         std::string path;
         open_failure failure;
@@ -52,7 +45,6 @@ TEST(InputFile, RefusesDirectoriesAndSocketsWithoutOpeningThem) {
         EXPECT_EQ(file.error(), c.error) << c.path;
         EXPECT_EQ(file.status().st_mode & S_IFMT, c.type) << c.path;
     }
-    ::close(listener);
 }
 
 // A pipe is read to its end, however the writer splits what it writes; a FIFO without a writer

@@ -2,9 +2,7 @@
 // message, the caller's map afterwards and the log records written.
 
 #include <fcntl.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -393,12 +391,7 @@ TEST(PlainTextParserClass, AssignmentChangesNothingAndReturnsTheObject) {
 // stays untouched and only the entry record is written.
 TEST(ParseUnopenable, AnswersFileNotExist) {
     TempDir dir;
-    const std::string socket_path = (dir.path() / "socket").string();
-    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    socket_path.copy(address.sun_path, sizeof address.sun_path - 1);
-    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    const std::string socket_path = dir.socket("socket");
     const std::string paths[] = {(dir.path() / "missing.json").string(), dir.path().string(),
                                  socket_path, ""};
     for (const std::string& path : paths) {
@@ -410,7 +403,6 @@ TEST(ParseUnopenable, AnswersFileNotExist) {
         EXPECT_EQ(map, (string_map{{"k", "v"}}));
         EXPECT_EQ(log.records().size(), 1u);
     }
-    ::close(listener);
 }
 
 // Streams that end at once: a FIFO nobody writes to (the call must not wait for a writer) and a

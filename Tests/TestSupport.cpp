@@ -1,5 +1,9 @@
 #include "TestSupport.h"
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <fstream>
 #include <random>
 #include <stdexcept>
@@ -22,6 +26,26 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
+}
+
+std::string TempDir::socket(const std::string& name) const {
+    const std::string path = (path_ / name).string();
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) {
+        throw std::runtime_error("socket path too long: " + path);
+    }
+    path.copy(address.sun_path, sizeof address.sun_path - 1);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool bound =
+        fd >= 0 && ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    if (fd >= 0) {
+        ::close(fd);  // the socket's name stays in the directory
+    }
+    if (!bound) {
+        throw std::runtime_error("cannot bind a socket at " + path);
+    }
+    return path;
 }
 
 std::string TempDir::write(const std::string& name, const std::string& content) const {

@@ -20,6 +20,9 @@ public:
     const std::filesystem::path& path() const { return path_; }
     /// Writes `content` to the file `name` in the directory and returns its path.
     std::string write(const std::string& name, const std::string& content) const;
+    /// Binds a Unix socket at `name` in the directory and returns its path, which names a socket
+    /// from then on.
+    std::string socket(const std::string& name) const;
 
 private:
     std::filesystem::path path_;
