@@ -15,6 +15,7 @@ import os
 import re
 import resource
 import shutil
+import signal
 import socket
 import struct
 import subprocess
@@ -1472,48 +1473,45 @@ def case_stream_past_limit():
           f"the reports written before: {done.stdout[:200]!r}")
 
 
-def proc_owner(command, fifo, user):
-    """Starts `command` on `fifo` as `user`, waits until it has read what the FIFO holds, and says
-    who owns its /proc/PID/status and which user it runs as; then ends the FIFO."""
-    holder = os.open(fifo, os.O_RDWR)
+def cores_after_abort(command, fifo, directory):
+    """Starts `command` on `fifo` in `directory`, with no limit on the size of a core, waits until
+    it has read what the FIFO holds and so waits for more, sends it SIGABRT and returns the core
+    files left in `directory`."""
+    holder = os.open(fifo, os.O_RDWR)  # a writer, so that the FIFO does not end
     process = None
     try:
         os.write(holder, b"{")
-        process = subprocess.Popen([*command, fifo], stdout=subprocess.DEVNULL,
-                                   stderr=subprocess.DEVNULL, **user)
+        process = subprocess.Popen(
+            [*command, fifo], cwd=directory, stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL,
+            preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_CORE, (resource.RLIM_INFINITY,
+                                                                         resource.RLIM_INFINITY)))
         wait_until_read(holder, process)
-        status = f"/proc/{process.pid}/status"
-        owner = os.stat(status).st_uid
-        with open(status, encoding="utf-8") as f:
-            uid = int(next(line for line in f if line.startswith("Uid:")).split()[1])
+        process.send_signal(signal.SIGABRT)
+        process.wait(timeout=60)
     finally:
-        os.close(holder)  # the end of what it reads
-        if process is not None:
+        os.close(holder)
+        if process is not None and process.poll() is None:
+            process.kill()
             process.wait(timeout=60)
-    return owner, uid
+    check(process.returncode == -signal.SIGABRT, f"{command[0]}: exit {process.returncode}")
+    return [name for name in os.listdir(directory) if name.startswith("core")]
 
 
 def case_not_dumpable():
-    """credcheck holds passwords: it leaves no core dump, and other processes of its user may not
-    read its memory. The kernel hands the /proc files of such a process to root, which a process
-    of another user shows (root runs the tool as nobody)."""
-    root = os.geteuid() == 0
-    user = {"user": 65534, "group": 65534, "extra_groups": []} if root else {}
+    """credcheck holds every password of the files it reads: a signal that dumps core leaves no
+    core of it, where a plain process in its place leaves one."""
     with tempfile.TemporaryDirectory() as directory:
         fifo = os.path.join(directory, "credentials.fifo")
         os.mkfifo(fifo, 0o600)
-        if root:
-            os.chmod(directory, 0o755)
-            os.chown(fifo, 65534, 65534)
-        owner, uid = proc_owner(["cat"], fifo, user)
-        check(owner == uid != 0, f"a plain process of user {uid}: /proc owned by {owner}")
-        owner, uid = proc_owner([ARGS.tool], fifo, user)
-        check(uid != 0 and owner == 0, f"credcheck as user {uid}: /proc owned by {owner}")
-    # Standard input, which it opens through /proc/self/fd, is still its own to read.
-    done = subprocess.run(["sh", "-c", 'printf "{}" | "$0" -', ARGS.tool], capture_output=True,
-                          text=True, timeout=60, check=False, **user)
-    check(done.returncode == 1 and done.stdout.startswith("credcheck: -\n"),
-          f"exit {done.returncode}: {done.stdout[:80]!r} {done.stderr!r}")
+        for command in (["cat"], [ARGS.tool]):
+            cores = cores_after_abort(command, fifo, directory)
+            if command == ["cat"] and not cores:
+                print("skipped: this system writes no core file into the working directory")
+                return
+            check(bool(cores) == (command == ["cat"]), f"{command[0]} leaves cores {cores}")
+            for core in cores:
+                os.remove(os.path.join(directory, core))
 
 
 def case_installed_tool():
