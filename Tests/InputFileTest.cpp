@@ -185,6 +185,7 @@ TEST(InputFileStream, SaysWhatIsLeftAndReadsInPieces) {
     char rest[8] = {};
     EXPECT_EQ(file.stream().rdbuf()->sgetn(rest, sizeof rest), 5);
     EXPECT_EQ(std::string(rest), "bcdef");
+    EXPECT_EQ(file.stream().rdbuf()->sgetn(rest, sizeof rest), 0);  // all of it was taken
     EXPECT_FALSE(plain_text_detail::InputFileStream(dir.path().string()).stream().good());
 }
 
