@@ -914,8 +914,8 @@ def case_sarif():
 
 
 def case_colour_options():
-    """--color beats NO_COLOR and FORCE_COLOR; auto colours a terminal unless NO_COLOR is set, and
-    a pipe when FORCE_COLOR is set."""
+    """--color beats NO_COLOR and FORCE_COLOR; auto colours a terminal unless NO_COLOR is set (to
+    anything, "0" too) or TERM is dumb, and a pipe when FORCE_COLOR is set."""
     path = fixture("complete.json")
     coloured = "\033[1mResult\033[0m"
     table = [
@@ -932,7 +932,8 @@ def case_colour_options():
         check((coloured in run(*args, path, env=env).stdout) == wanted,
               f"a pipe, {args} {env}: colour is not {wanted}")
     check(coloured in run_on_terminal(path), "a terminal is not coloured")
-    check(coloured not in run_on_terminal(path, env={"NO_COLOR": "1"}), "NO_COLOR on a terminal")
+    for env in ({"NO_COLOR": "1"}, {"NO_COLOR": "0"}, {"TERM": "dumb"}):
+        check(coloured not in run_on_terminal(path, env=env), f"{env} on a terminal")
     check(coloured not in run_on_terminal("--color=never", path), "--color=never on a terminal")
     check(coloured not in run("--json", "--color=always", path).stdout, "colour in --json")
 
@@ -1273,6 +1274,7 @@ def case_write_error():
 def run_on_terminal(*args, env=None):
     full_env = dict(os.environ)
     full_env.pop("NO_COLOR", None)
+    full_env["TERM"] = "xterm"  # whatever terminal the tests were started from
     full_env.update(env or {})
     master, slave = os.openpty()
     process = subprocess.Popen([ARGS.tool, *args], stdout=slave, stderr=subprocess.DEVNULL,

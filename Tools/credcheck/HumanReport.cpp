@@ -443,9 +443,9 @@ void write_human_report(std::ostream& out, const report& r, bool colour) {
 }
 
 bool colour_wanted(colour_mode mode) {
-    const auto set = [](const char* name) {
+    const auto value_of = [](const char* name) {
         const char* value = std::getenv(name);
-        return value != nullptr && *value != '\0' && std::string_view(value) != "0";
+        return std::string_view(value != nullptr ? value : "");
     };
     switch (mode) {
         case colour_mode::always:
@@ -455,7 +455,13 @@ bool colour_wanted(colour_mode mode) {
         case colour_mode::automatic:
             break;
     }
-    return ::isatty(STDOUT_FILENO) == 1 ? !set("NO_COLOR") : set("FORCE_COLOR");
+    // NO_COLOR with any value but the empty one turns colour off, "0" too; a terminal that
+    // says it is dumb has none. FORCE_COLOR colours a pipe unless it is "0".
+    if (::isatty(STDOUT_FILENO) == 1) {
+        return value_of("NO_COLOR").empty() && value_of("TERM") != "dumb";
+    }
+    const std::string_view force = value_of("FORCE_COLOR");
+    return !force.empty() && force != "0";
 }
 
 }  // namespace credcheck

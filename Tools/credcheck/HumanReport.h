@@ -21,8 +21,8 @@ inline constexpr std::size_t KEY_COLUMN_LIMIT = 40;
 void write_human_report(std::ostream& out, const report& r, bool colour);
 
 /// Whether the text report is coloured under `mode`: always, never, or (automatic) on a
-/// terminal unless NO_COLOR is set, and on a pipe or file when FORCE_COLOR is set (to anything
-/// but "0").
+/// terminal unless NO_COLOR is set (to anything, "0" too) or TERM is dumb, and on a pipe or file
+/// when FORCE_COLOR is set (to anything but "0").
 bool colour_wanted(colour_mode mode);
 
 }  // namespace credcheck

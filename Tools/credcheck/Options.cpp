@@ -87,7 +87,8 @@ command_line parse_command_line(int argc, const char* const* argv, std::ostream&
             ->check(CLI::IsMember({"text", "json", "sarif", "gcc"}));
     std::string colour = "auto";
     app.add_option("--color", colour,
-                   "auto (a terminal, unless NO_COLOR is set; a pipe when FORCE_COLOR is set), "
+                   "auto (a terminal, unless NO_COLOR is set or TERM is dumb; a pipe when "
+                   "FORCE_COLOR is set), "
                    "always or never")
         ->type_name("WHEN")
         ->check(CLI::IsMember({"auto", "always", "never"}));

@@ -24,7 +24,7 @@ enum class output_format {
 
 /// When the text report is coloured.
 enum class colour_mode {
-    /// On a terminal unless NO_COLOR is set; on a pipe when FORCE_COLOR is set.
+    /// On a terminal unless NO_COLOR is set or TERM is dumb; on a pipe when FORCE_COLOR is set.
     automatic,
     always,
     never,
