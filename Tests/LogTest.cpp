@@ -107,6 +107,8 @@ TEST(Log, EscapeLeavesNothingThatActsHidesOrReorders) {
         {"tags and unassigned planes", "\xf3\xa0\x80\x80\xf3\xa0\x80\x81",
          "\\U000e0000\\U000e0001"},
         {"line and paragraph separators", "\xe2\x80\xa8\xe2\x80\xa9", "\\u2028\\u2029"},
+        {"private use and the blank Braille pattern", "\xee\x80\x80\xe2\xa0\x80\xe2\xa0\x81",
+         "\\ue000\\u2800\xe2\xa0\x81"},
         {"spaces that pass for U+0020",
          "a\xc2\xa0"
          "b\xe3\x80\x80",

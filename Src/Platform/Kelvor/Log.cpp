@@ -118,11 +118,14 @@ bool Log::IsHidden(char32_t code_point) noexcept {
         case UTF8PROC_CATEGORY_ZP:
         case UTF8PROC_CATEGORY_CN:  // unassigned: shown as nothing, or as anybody's guess
         case UTF8PROC_CATEGORY_CS:
+        case UTF8PROC_CATEGORY_CO:  // private use: each font's own, blank in most
             return true;
         case UTF8PROC_CATEGORY_ZS:  // a space that is not U+0020 passes for one
             return code_point != U' ';
         default:
-            return property->ignorable;  // default-ignorable: U+034F, U+115F, U+3164, ...
+            // Default-ignorable (U+034F, U+115F, U+3164, ...), and the blank Braille pattern, a
+            // symbol that shows nothing.
+            return property->ignorable || code_point == 0x2800;
     }
 }
 

@@ -61,8 +61,9 @@ public:
     /// escape. "\n", "\r" and "\t"; "\x1b" for the other C0 controls and DEL; "\x.." for each
     /// byte that is not part of valid UTF-8; "\u0085" (or "\U000e0001") for every code point
     /// that Unicode's tables call a control, format character (the bidirectional overrides and
-    /// isolates, zero-width characters), line or paragraph separator, unassigned or
-    /// default-ignorable (U+00AD, U+034F, U+3164, ...), and for spaces other than U+0020; a run
+    /// isolates, zero-width characters), line or paragraph separator, unassigned, private use or
+    /// default-ignorable (U+00AD, U+034F, U+3164, ...), for the blank Braille pattern U+2800,
+    /// and for spaces other than U+0020; a run
     /// of more than three spaces as "\x20{N}". A backslash becomes "\\", so that every escape
     /// reads one way. Other text stays as it is. Throws std::bad_alloc.
     static std::string Escape(std::string_view text);
