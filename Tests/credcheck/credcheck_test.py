@@ -374,6 +374,10 @@ def case_unknown_aliases():
             sources[u["source"]]["entry"], u["alias"])
            for u in doc["diagnostics"]["unknown_aliases"]]
     check(got == expected, f"unknown_aliases {got}")
+    placed = [((u["line"], u["column"]), (sources[u["source"]]["line"],
+                                          sources[u["source"]]["column"]))
+              for u in doc["diagnostics"]["unknown_aliases"]]
+    check(all(at == source_at for at, source_at in placed), f"unknown_aliases placed {placed}")
     _, body = section(run(fixture("complete.json")).stdout, "Findings")
     for member, index, entry, alias in expected:
         tail = "that alias" if entry == alias else f"the alias '{alias}'"

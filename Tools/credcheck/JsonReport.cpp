@@ -175,6 +175,7 @@ void write_diagnostics(json_writer& json, const report& r) {
         json.begin_object(true);
         json.key("source").value(std::uint64_t{source_number(walk, source)});
         json.key("alias").value(file_text{source_alias(walk, source)});
+        write_position(json, source_position(walk, source));
         json.end_object();
     }
     json.end_array();
