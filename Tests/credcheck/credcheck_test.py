@@ -910,6 +910,17 @@ def case_sarif():
         check(moved_lines == [line + 2 if line else 0 for line in lines], "regions did not move")
         check(len({str(r["partialFingerprints"]) for r in results}) == len(results),
               "two results share a fingerprint")
+        # A file that cannot be read is no clean file: the run did not succeed, and says where.
+        check("invocations" not in run_, "a run that read every file reports invocations")
+        missing = os.path.join(directory, "missing.json")
+        status, log = sarif_of(bad, missing)
+        (invocation,) = log["runs"][0]["invocations"]
+        (notice,) = invocation["toolExecutionNotifications"]
+        where = notice["locations"][0]["physicalLocation"]["artifactLocation"]
+        check(status == 2 and invocation["executionSuccessful"] is False
+              and notice["level"] == "error" and where == {"uri": missing, "index": 1}
+              and notice["message"]["text"].endswith("No such file or directory"),
+              f"exit {status}, invocations {log['runs'][0]['invocations']}")
         # The artifact's URI is the path as it was given, percent-encoded where a URI needs it.
         odd = write_file(directory, "bad file Z\u00e9.json", bad_text.encode())
         _, log = sarif_of("--strict", odd)

@@ -1,5 +1,6 @@
 #include "SarifReport.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <map>
@@ -77,6 +78,45 @@ void write_driver(json_writer& json) {
     json.end_object();
 }
 
+// A file that could not be read has no findings, which code scanning would take for a clean
+// file: the run says it did not succeed, with a notification per file that was not read. Runs
+// that read every file say nothing of it, as before.
+void write_unread_files(json_writer& json, const std::vector<const report*>& reports,
+                        const std::vector<std::string>& uris) {
+    if (std::none_of(reports.begin(), reports.end(),
+                     [](const report* r) { return r->walk.refusal.has_value(); })) {
+        return;
+    }
+    json.key("invocations").begin_array();
+    json.begin_object();
+    json.key("executionSuccessful").value(false);
+    json.key("toolExecutionNotifications").begin_array();
+    for (std::size_t file = 0; file < reports.size(); ++file) {
+        if (!reports[file]->walk.refusal) {
+            continue;
+        }
+        json.begin_object(true);
+        json.key("level").value("error");
+        json.key("message").begin_object(true);
+        json.key("text").value("cannot read the file: " + reports[file]->walk.refusal->reason);
+        json.end_object();
+        json.key("locations").begin_array(true);
+        json.begin_object(true);
+        json.key("physicalLocation").begin_object(true);
+        json.key("artifactLocation").begin_object(true);
+        json.key("uri").value(uris[file]);
+        json.key("index").value(std::uint64_t{file});
+        json.end_object();
+        json.end_object();
+        json.end_object();
+        json.end_array();
+        json.end_object();
+    }
+    json.end_array();
+    json.end_object();
+    json.end_array();
+}
+
 std::size_t rule_index(const rule_info* rule) {
     return static_cast<std::size_t>(rule - RULES);
 }
@@ -147,6 +187,7 @@ void write_sarif_report(std::ostream& out, const std::vector<const report*>& rep
         }
     }
     json.end_array();
+    write_unread_files(json, reports, uris);
     json.end_object();
     json.end_array();
     json.end_object();
