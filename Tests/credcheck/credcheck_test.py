@@ -619,6 +619,14 @@ def case_masking_holds():
                 check(password not in done.stdout + done.stderr,
                       f"{args[:-1]}: an earlier value of a duplicate member shown")
 
+        # A member's JSON pointer spells "~" and "/" as "~0" and "~1": a password used as an
+        # alias is masked in that spelling too.
+        pointered = write_file(directory, "pointered.json", json.dumps({
+            "connection_credentials": {"Zx8/Lm2~Qw9k": 5, "a": "u:Zx8/Lm2~Qw9k"}}))
+        shown = run("--json", pointered).stdout
+        check("/connection_credentials/" in shown and "Zx8~1Lm2~0Qw9k" not in shown,
+              "a password spelled as a JSON pointer's token is shown")
+
         # An escape must not spell a password: a line end shown as "\n" next to "yzz" spells
         # the password x\nyzz.
         spelled = "x\\nyzz"

@@ -8,6 +8,7 @@
 
 #include <Corvex/CorvexResultCatalogue.h>
 #include <Kelvor/Addrkit.h>
+#include <PlainTextFileParser/detail/SecretMemory.h>
 
 namespace credcheck {
 
@@ -77,9 +78,24 @@ secret_mask mask_for(const std::vector<const file_walk*>& walks, bool reveal) {
         return secret_mask();
     }
     std::vector<std::string_view> secrets;
+    // A password that holds "~" or "/" is spelled otherwise where the report names a member by
+    // its JSON pointer ("~0", "~1"): that spelling is masked too.
+    // (json_pointer_append would escape it as well, through copies nobody wipes.)
+    std::vector<detail::secret_string, detail::wiping_allocator<detail::secret_string>>
+        pointer_spellings;
     for (const file_walk* walk : walks) {
         secrets.insert(secrets.end(), walk->index.secrets.begin(), walk->index.secrets.end());
+        for (const std::string& secret : walk->index.secrets) {
+            if (secret.find_first_of("~/") == std::string::npos) {
+                continue;
+            }
+            detail::secret_string& spelling = pointer_spellings.emplace_back();
+            for (const char c : secret) {
+                spelling += c == '~' ? "~0" : c == '/' ? "~1" : std::string_view(&c, 1);
+            }
+        }
     }
+    secrets.insert(secrets.end(), pointer_spellings.begin(), pointer_spellings.end());
     return secret_mask(secrets);
 }
 
