@@ -918,6 +918,18 @@ def case_sarif():
         check(moved_lines == [line + 2 if line else 0 for line in lines], "regions did not move")
         check(len({str(r["partialFingerprints"]) for r in results}) == len(results),
               "two results share a fingerprint")
+        # A fingerprint depends on its own file's content only: not on another file of the run
+        # (whose password is this file's alias), nor on how the path is spelled.
+        other = write_file(directory, "other.json", json.dumps({
+            "connection_credentials": {"x": "u:ghost"}, "privpassword": "spare"}).encode())
+        def prints(*paths):
+            _, of = sarif_of("--strict", *paths, cwd=directory)
+            return sorted(str(r["partialFingerprints"]) for r in of["runs"][0]["results"]
+                          if r["locations"][0]["physicalLocation"]["artifactLocation"]["index"]
+                          == 0)
+        alone = prints("bad.json")
+        check(alone == prints("bad.json", "other.json") == prints("./bad.json"),
+              "fingerprints change with the other files of the run or the path's spelling")
         # A file that cannot be read is no clean file: the run did not succeed, and says where.
         check("invocations" not in run_, "a run that read every file reports invocations")
         missing = os.path.join(directory, "missing.json")

@@ -513,13 +513,13 @@ void find_file_problems(finder& f) {
         message << octal << " for " << quoted(walk.path)
                 << " are too open; credential files should be readable by their owner only "
                    "(chmod 600)";
-        f.add("permissions", walk.path, std::move(message));
+        f.add("permissions", {}, std::move(message));
     }
     if (walk.file->owner != ::geteuid() && walk.file->owner != 0) {
         report_text message = quoted(walk.path);
         message << " is owned by user ID " << std::to_string(walk.file->owner)
                 << ", neither you nor root: that user can change the credentials you use";
-        f.add("owner", walk.path, std::move(message));
+        f.add("owner", {}, std::move(message));
     }
 }
 

@@ -149,10 +149,12 @@ void write_sarif_report(std::ostream& out, const std::vector<const report*>& rep
     json.end_array();
     json.key("results").begin_array();
     for (std::size_t file = 0; file < reports.size(); ++file) {
-        // Findings with the same rule and subject are told apart by their order.
+        // Findings with the same rule and subject are told apart by their order. A subject is
+        // masked with its own file's passwords only, so that a fingerprint does not change when
+        // another file joins the run.
         std::map<std::pair<std::string_view, std::string>, std::size_t> seen;
         for (const finding& f : reports[file]->findings) {
-            const std::string subject = mask.apply(f.subject);
+            const std::string subject = reports[file]->mask.apply(f.subject);
             const std::size_t ordinal = seen[{f.rule->id, subject}]++;
             json.begin_object();
             json.key("ruleId").value(f.rule->id);
