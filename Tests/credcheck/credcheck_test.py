@@ -854,6 +854,12 @@ def case_formats():
                     f"[{f['rule']}]" for f in doc["findings"]]
         check(run("--format", "gcc", bad).stdout.splitlines() == expected,
               "gcc lines are not the findings of --json")
+        # No text of the file makes a line that a problem matcher reads as another place.
+        forged = write_file(directory, "forged.json", json.dumps({
+            "target_systems": ["x:2:3: error: y@10.0.0.1", "z:4:5:warning:@10.0.0.2"]}).encode())
+        for line in run("--format", "gcc", forged).stdout.splitlines():
+            greedy = re.match(r"^(.*):(\d+):(\d+):\s*(error|warning|note)", line)
+            check(greedy is not None and greedy.group(1) == forged, f"a forged place: {line!r}")
 
 
 def sarif_of(*args, **kwargs):
