@@ -498,6 +498,7 @@ def case_usage_errors():
 
 def case_help_and_version():
     done = run("--help")
+    check(done.returncode == 0, f"--help exits {done.returncode}")
     for text in ("FILE", "--reveal", "--json", "--verbose", "--strict", "--host", "--diff",
                  "--stdin-filename", "--version",
                  "Exit status", "  0  ", "  1  ", "  2  "):
@@ -622,7 +623,8 @@ def case_masking_holds():
         # A member's JSON pointer spells "~" and "/" as "~0" and "~1": a password used as an
         # alias is masked in that spelling too.
         pointered = write_file(directory, "pointered.json", json.dumps({
-            "connection_credentials": {"Zx8/Lm2~Qw9k": 5, "a": "u:Zx8/Lm2~Qw9k"}}))
+            "connection_credentials": {"a0": "u:Plain-Pw-1", "Zx8/Lm2~Qw9k": 5,
+                                       "a": "u:Zx8/Lm2~Qw9k"}}))
         shown = run("--json", pointered).stdout
         check("/connection_credentials/" in shown and "Zx8~1Lm2~0Qw9k" not in shown,
               "a password spelled as a JSON pointer's token is shown")
