@@ -78,6 +78,27 @@ void write_driver(json_writer& json) {
     json.end_object();
 }
 
+// "locations": the artifact `file` of the run, at `uri`, and the region at `at` when it is known.
+void write_locations(json_writer& json, const std::string& uri, std::size_t file,
+                     text_position at) {
+    json.key("locations").begin_array();
+    json.begin_object(true);
+    json.key("physicalLocation").begin_object(true);
+    json.key("artifactLocation").begin_object(true);
+    json.key("uri").value(uri);
+    json.key("index").value(std::uint64_t{file});
+    json.end_object();
+    if (at.known()) {
+        json.key("region").begin_object(true);
+        json.key("startLine").value(std::uint64_t{at.line});
+        json.key("startColumn").value(std::uint64_t{at.column});
+        json.end_object();
+    }
+    json.end_object();
+    json.end_object();
+    json.end_array();
+}
+
 // A file that could not be read has no findings, which code scanning would take for a clean
 // file: the run says it did not succeed, with a notification per file that was not read. Runs
 // that read every file say nothing of it, as before.
@@ -100,16 +121,7 @@ void write_unread_files(json_writer& json, const std::vector<const report*>& rep
         json.key("message").begin_object(true);
         json.key("text").value("cannot read the file: " + reports[file]->walk.refusal->reason);
         json.end_object();
-        json.key("locations").begin_array(true);
-        json.begin_object(true);
-        json.key("physicalLocation").begin_object(true);
-        json.key("artifactLocation").begin_object(true);
-        json.key("uri").value(uris[file]);
-        json.key("index").value(std::uint64_t{file});
-        json.end_object();
-        json.end_object();
-        json.end_object();
-        json.end_array();
+        write_locations(json, uris[file], file, {});
         json.end_object();
     }
     json.end_array();
@@ -163,22 +175,7 @@ void write_sarif_report(std::ostream& out, const std::vector<const report*>& rep
             json.key("message").begin_object(true);
             json.key("text").value(f.message);
             json.end_object();
-            json.key("locations").begin_array();
-            json.begin_object(true);
-            json.key("physicalLocation").begin_object(true);
-            json.key("artifactLocation").begin_object(true);
-            json.key("uri").value(uris[file]);
-            json.key("index").value(std::uint64_t{file});
-            json.end_object();
-            if (f.at.known()) {
-                json.key("region").begin_object(true);
-                json.key("startLine").value(std::uint64_t{f.at.line});
-                json.key("startColumn").value(std::uint64_t{f.at.column});
-                json.end_object();
-            }
-            json.end_object();
-            json.end_object();
-            json.end_array();
+            write_locations(json, uris[file], file, f.at);
             json.key("partialFingerprints").begin_object(true);
             const std::string separator(1, '\0');
             const std::uint64_t hash = fnv1a(std::string(f.rule->id) + separator + subject +
