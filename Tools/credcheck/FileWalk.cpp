@@ -306,18 +306,6 @@ private:
     std::vector<const std::string*> first_held_;
 };
 
-// Wipes the passwords of the map it guards when it ends, however the scope is left.
-class map_wipe {
-public:
-    explicit map_wipe(output_map& map) noexcept : map_(map) {}
-    map_wipe(const map_wipe&) = delete;
-    map_wipe& operator=(const map_wipe&) = delete;
-    ~map_wipe() { detail::wipe_map(map_); }
-
-private:
-    output_map& map_;
-};
-
 const std::vector<std::string>* list_of(const file_walk& walk, entry_source source) {
     return detail::member_list(walk.record, source.member);
 }
@@ -340,7 +328,8 @@ file_walk walk_file(const std::string& path) {
     walk.path = path;
     recorder observer(walk);
     output_map out;
-    const map_wipe wipe(out);  // when the walk is left half-way; finish() takes it over
+    const detail::scoped_wipe<output_map, detail::wipe_map> wipe(
+        out);  // when the walk is left half-way; finish() takes it over
     {
         const scoped_sink capture(
             [&walk](const Kelvor::LogRecord& record) { walk.records.push_back(record); });

@@ -191,23 +191,11 @@ void bind_document(std::istream& stream, plain_text_info& info, walk_observer* o
     bind_members(document, info, observer);
 }
 
-// Wipes the record it guards when it ends, however the walk is left.
-class record_wipe {
-public:
-    explicit record_wipe(plain_text_info& record) noexcept : record_(record) {}
-    record_wipe(const record_wipe&) = delete;
-    record_wipe& operator=(const record_wipe&) = delete;
-    ~record_wipe() { wipe_record(record_); }
-
-private:
-    plain_text_info& record_;
-};
-
-// Binds the document in `stream` and hands out its credentials. Every string of the record is
-// wiped before the record is released: the output map holds the only copies then.
+// Binds the document in `stream` and hands out its credentials. The record's passwords are wiped
+// before it is released: the output map holds the only copies then.
 CorvexResult walk_stream(std::istream& stream, output_map& out, walk_observer* observer) {
     plain_text_info info;
-    const record_wipe wipe(info);
+    const scoped_wipe<plain_text_info, wipe_record> wipe(info);
     bind_document(stream, info, observer);
     hand_out_credentials(info, out, observer);
     return out.empty() ? CorvexResult(RESULT_INVALID_FILE, NO_CREDENTIAL_MESSAGE)

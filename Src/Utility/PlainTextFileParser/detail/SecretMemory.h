@@ -60,16 +60,18 @@ struct wiping_allocator {
 /// in the object itself, and so in the frame that holds it: burn_stack covers that.
 using secret_string = std::basic_string<char, std::char_traits<char>, wiping_allocator<char>>;
 
-/// Wipes the string it guards when it ends, however the scope is left.
-class string_wipe {
+/// Runs `Wipe` on the object it guards when it ends, however the scope is left: the record of a
+/// walk (wipe_record), a map of credentials (wipe_map), a string (wipe_string).
+template <class T, void (*Wipe)(T&) noexcept>
+class scoped_wipe {
 public:
-    explicit string_wipe(std::string& text) noexcept : text_(text) {}
-    string_wipe(const string_wipe&) = delete;
-    string_wipe& operator=(const string_wipe&) = delete;
-    ~string_wipe() { wipe_string(text_); }
+    explicit scoped_wipe(T& guarded) noexcept : guarded_(guarded) {}
+    scoped_wipe(const scoped_wipe&) = delete;
+    scoped_wipe& operator=(const scoped_wipe&) = delete;
+    ~scoped_wipe() { Wipe(guarded_); }
 
 private:
-    std::string& text_;
+    T& guarded_;
 };
 
 /// Burns the stack when it ends, however the scope is left: the guard of an entry point whose
