@@ -35,9 +35,9 @@
 #include <ostream>
 #include <streambuf>
 
-#include "HumanReport.h"
-#include "JsonReport.h"
-#include "Report.h"
+#include "cli/Run.h"
+#include "render/HumanReport.h"
+#include "render/JsonReport.h"
 #endif
 
 #include "BenchSupport.h"
@@ -115,7 +115,7 @@ void BM_Credcheck(benchmark::State& state, const BenchDocument* document) {
     credcheck::options opts;
     opts.files = {document->path};
     for (auto _ : state) {
-        const credcheck::report r = credcheck::build_report(document->path, opts);
+        const credcheck::file_report r = credcheck::build_report(document->path, opts);
         if (r.walk.entries.size() != document->entries.size()) {
             state.SkipWithError("credcheck's walk does not hand out the generator's entries");
             break;

@@ -23,9 +23,9 @@
 
 #include "BenchSupport.h"
 #include "DocumentGenerator.h"
-#include "FileWalk.h"
-#include "SecretMask.h"
 #include "TestSupport.h"
+#include "text/SecretMask.h"
+#include "walk/FileWalk.h"
 
 namespace {
 

@@ -38,9 +38,9 @@
 #include <PlainTextFileParser/detail/RecordMembers.h>
 
 #include "FuzzSupport.h"
-#include "HumanReport.h"
-#include "JsonReport.h"
-#include "Report.h"
+#include "cli/Run.h"
+#include "render/HumanReport.h"
+#include "render/JsonReport.h"
 
 namespace {
 
@@ -143,13 +143,13 @@ void check_json_strings(const boost::json::value& value,
     }
 }
 
-std::string human_report(const credcheck::report& r) {
+std::string human_report(const credcheck::file_report& r) {
     std::ostringstream human;
     credcheck::write_human_report(human, r, true);
     return without_colours(human.str());
 }
 
-std::string json_report(const credcheck::report& r) {
+std::string json_report(const credcheck::file_report& r) {
     std::ostringstream json;
     credcheck::write_json_report(json, r);
     return json.str();
@@ -204,10 +204,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     credcheck::options opts;
     opts.files = {path};
     opts.verbose = true;  // every section of the human report, coloured
-    credcheck::report r = credcheck::build_report(std::move(walk), opts);
+    auto own_mask =
+        std::make_shared<const credcheck::secret_mask>(credcheck::mask_for(walk, false));
+    credcheck::file_report r =
+        credcheck::build_report(std::move(walk), credcheck::settings_of(opts), own_mask);
     const std::string human = human_report(r);
     const std::string json = json_report(r);
-    r.mask = credcheck::secret_mask::all_text();
+    r.mask = std::make_shared<const credcheck::secret_mask>(credcheck::secret_mask::all_text());
     const std::vector<std::string> passwords =
         checked(passwords_of(std::string_view(reinterpret_cast<const char*>(data), size)),
                 human_report(r) + json_report(r));

@@ -8,9 +8,9 @@
 #include <gtest/gtest.h>
 #include <boost/json/parse.hpp>
 
-#include "Diff.h"
-#include "DiffReport.h"
 #include "TestSupport.h"
+#include "render/DiffReport.h"
+#include "walk/Diff.h"
 
 namespace {
 
@@ -179,7 +179,7 @@ boost::json::value json_of(const file_diff& diff, bool reveal) {
     write_json_diff(out, diff,
                     secret_mask(reveal ? std::vector<std::string>{}
                                        : std::vector<std::string>{"Pw-Old-1", "Pw-New-2"}),
-                    reveal);
+                    reveal, false);
     return boost::json::parse(out.str());
 }
 
@@ -197,8 +197,10 @@ TEST(DiffReport, JsonListsEveryKeyAndMasksPasswords) {
     EXPECT_FALSE(json.at("same_maps").as_bool());
     const auto& changed = json.at("changed").as_array()[0];
     EXPECT_EQ(changed.at("old").at("value").as_string(), "********");
-    EXPECT_EQ(changed.at("new").at("source").at("entry").as_string(), "a@10.0.0.1-3");
-    EXPECT_EQ(changed.at("new").at("source").at("line").as_int64(), 2);
+    const auto& source =
+        json.at("sources").at("new").at(changed.at("new").at("source").to_number<std::size_t>());
+    EXPECT_EQ(source.at("entry").as_string(), "a@10.0.0.1-3");
+    EXPECT_EQ(source.at("line").as_int64(), 2);
     EXPECT_EQ(json_of(diff, true).at("changed").as_array()[0].at("new").at("value").as_string(),
               "Pw-New-2");
 }

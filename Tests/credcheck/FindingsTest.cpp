@@ -11,9 +11,10 @@
 
 #include <gtest/gtest.h>
 
-#include "Report.h"
-#include "TerminalWriter.h"
 #include "TestSupport.h"
+#include "cli/Run.h"
+#include "model/Report.h"
+#include "render/TerminalWriter.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ using namespace credcheck;
 using test_support::TempDir;
 
 // "rule line:column" for each finding, in report order; "rule file" for the file as a whole.
-std::vector<std::string> rules_found(const report& r) {
+std::vector<std::string> rules_found(const file_report& r) {
     std::vector<std::string> rules;
     for (const finding& f : r.findings) {
         rules.push_back(std::string(f.rule->id) + " " +
@@ -240,7 +241,7 @@ TEST_P(Findings, ComeFromTheWalkWithTheirPlaces) {
     TempDir dir;
     const std::string path = dir.write("credentials.json", c.document);
     ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
-    const report r = build_report(path, for_file(path));
+    const file_report r = build_report(path, for_file(path));
 
     EXPECT_EQ(rules_found(r), c.rules);
     EXPECT_EQ(shadowing(r.walk), c.shadowed);
@@ -252,7 +253,7 @@ TEST_P(Findings, ComeFromTheWalkWithTheirPlaces) {
     // No finding, as a report shows it, says a password.
     for (const finding& f : r.findings) {
         std::ostringstream shown;
-        terminal_writer line(shown, r.mask, false);
+        terminal_writer line(shown, *r.mask, false);
         line(f.message).end_line();
         for (const std::string& secret : r.walk.index.secrets) {
             EXPECT_EQ(shown.str().find(secret), std::string::npos) << f.rule->id;
@@ -264,7 +265,7 @@ INSTANTIATE_TEST_SUITE_P(Documents, Findings, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // The messages of one rule's findings, in the report's order.
-std::vector<std::string> messages_of(const report& r, std::string_view rule) {
+std::vector<std::string> messages_of(const file_report& r, std::string_view rule) {
     std::vector<std::string> messages;
     for (const finding& f : r.findings) {
         if (f.rule->id == rule) {
@@ -352,15 +353,15 @@ TEST(FindingMessages, CountDifferentPasswordsAndNameTheReservedForm) {
                   R"({"connection_credentials": {"a": "u:Pw-One-1", "b": "u:Pw-Two-2"},
             "target_systems": ["a@10.0.0.0/30", "b@10.0.0.2-4", "a@10.0.0.1-5", "a@kmsid",
                                "a@bmc-password"]})");
-    const report r = build_report(path, for_file(path));
+    const file_report r = build_report(path, for_file(path));
     const std::string first = " held already (the first, u@10.0.0.";
     EXPECT_EQ(messages_of(r, "shadowed-key"),
               (std::vector<std::string>{
                   "target_systems[1] 'b@10.0.0.2-4': 1 key it asks for is" + first +
-                      "2, by target_systems[0] 'a@10.0.0.0/30'), 1 with another password, "
+                      "2, by target_systems[0] (line 2:32)), 1 with another password, "
                       "which the earlier entry keeps",
                   "target_systems[2] 'a@10.0.0.1-5': 4 keys it asks for are" + first +
-                      "1, by target_systems[0] 'a@10.0.0.0/30'), 2 with another password, "
+                      "1, by target_systems[0] (line 2:32)), 2 with another password, "
                       "which the earlier entries keep",
               }));
     EXPECT_EQ(messages_of(r, "reserved-host"),
@@ -407,7 +408,10 @@ TEST(LogRecords, ShownUpToTheQuietLevelUnlessVerbose) {
         options opts;
         opts.verbose = verbose;
         std::vector<unsigned> levels;
-        for (const Kelvor::LogRecord& record : build_report(std::move(walk), opts).records) {
+        for (const Kelvor::LogRecord& record :
+             build_report(std::move(walk), settings_of(opts),
+                          std::make_shared<const secret_mask>(mask_for(walk, false)))
+                 .records) {
             levels.push_back(record.level);
         }
         return levels;
@@ -519,7 +523,7 @@ TEST(Warnings, FileOwnedByAnotherUser) {
     ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
     EXPECT_TRUE(build_report(path, for_file(path)).findings.empty());
     ASSERT_EQ(::chown(path.c_str(), 4242, 4242), 0);
-    const report r = build_report(path, for_file(path));
+    const file_report r = build_report(path, for_file(path));
     EXPECT_EQ(rules_found(r), (std::vector<std::string>{"owner file"}));
     EXPECT_NE(r.findings[0].message.raw().find("user ID 4242"), std::string::npos);
 }
@@ -577,7 +581,7 @@ TEST(HostFilter, MatchesTheKeysOfOneHostAsTheToolsLookThemUp) {
     for (const auto& c : cases) {
         options opts = for_file(path);
         opts.host = c.host;
-        const report r = build_report(path, opts);
+        const file_report r = build_report(path, opts);
         EXPECT_EQ(keys_of(shown_entries(r)), c.keys) << c.host;
         EXPECT_EQ(keys_of(case_variants(r)), c.variants) << c.host;
         EXPECT_EQ(exit_status_for(r, opts), c.keys.empty() ? EXIT_FINDINGS : EXIT_CLEAN) << c.host;

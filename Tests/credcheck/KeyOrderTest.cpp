@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "KeyOrder.h"
+#include "model/KeyOrder.h"
 
 namespace {
 

@@ -10,10 +10,10 @@
 #include <gtest/gtest.h>
 #include <boost/json/parse.hpp>
 
-#include "ReportText.h"
-#include "SafeText.h"
-#include "SecretMask.h"
-#include "TerminalWriter.h"
+#include "render/TerminalWriter.h"
+#include "text/ReportText.h"
+#include "text/SafeText.h"
+#include "text/SecretMask.h"
 
 namespace {
 

@@ -734,7 +734,7 @@ STRICT_FILES = [
      ' "target_systems": ["ops@10.0.0.1"]}'),
     ("an entry whose keys others hold", "no-effect", 3,
      "target_systems[1] 'ops@10.0.0.2' hands out no key: the one key it asks for is held already "
-     "(the first, operator@10.0.0.2, by target_systems[0] 'ops@10.0.0.0/30')",
+     "(the first, operator@10.0.0.2, by target_systems[0] (line 2:21))",
      '{"connection_credentials": {"ops": "operator:Gx7#qLp2@vR9!mZ"},\n'
      ' "target_systems": ["ops@10.0.0.0/30",\n'
      '                    "ops@10.0.0.2"]}'),
@@ -1282,7 +1282,8 @@ def case_diff():
     check([c["key"] for c in doc["added"]] ==
           [f"svc_storage@10.20.2.{n}" for n in range(13, 21)], f"added {doc['added']}")
     changed = {c["key"]: c for c in doc["changed"]}
-    check(changed["admin@10.20.1.6"]["new"]["source"]["entry"] == "rescue@10.20.1.6",
+    new_source = doc["sources"]["new"][changed["admin@10.20.1.6"]["new"]["source"]]
+    check(new_source["entry"] == "rescue@10.20.1.6",
           f"the shadowed key did not change hands: {changed}")
     _, body = section(run("--reveal", "--diff", example, edited).stdout, "Password changed")
     check("root@10.20.9.1 password changed: target_systems[6] '10.20.9.1' 'Def4ult-R00t' -> "

@@ -1,22 +1,30 @@
 # The sources of credcheck's report: the walk's observer, the findings, and the writers. Shared
 # by the tool, its unit tests, the benchmarks and the report fuzz target.
 set(CREDCHECK_REPORT_SOURCES
-  "${CMAKE_CURRENT_LIST_DIR}/DocumentIndex.cpp"
-  "${CMAKE_CURRENT_LIST_DIR}/FileWalk.cpp"
-  "${CMAKE_CURRENT_LIST_DIR}/GccReport.cpp"
-  "${CMAKE_CURRENT_LIST_DIR}/SarifReport.cpp"
-  "${CMAKE_CURRENT_LIST_DIR}/Findings.cpp"
-  "${CMAKE_CURRENT_LIST_DIR}/PasswordQuality.cpp"
-  "${CMAKE_CURRENT_LIST_DIR}/KeyOrder.cpp"
-  "${CMAKE_CURRENT_LIST_DIR}/JsonWriter.cpp"
-  "${CMAKE_CURRENT_LIST_DIR}/Report.cpp"
-  "${CMAKE_CURRENT_LIST_DIR}/SafeText.cpp"
-  "${CMAKE_CURRENT_LIST_DIR}/SecretMask.cpp"
-  "${CMAKE_CURRENT_LIST_DIR}/TerminalWriter.cpp"
-  "${CMAKE_CURRENT_LIST_DIR}/HumanReport.cpp"
-  "${CMAKE_CURRENT_LIST_DIR}/JsonReport.cpp"
-  "${CMAKE_CURRENT_LIST_DIR}/Diff.cpp"
-  "${CMAKE_CURRENT_LIST_DIR}/DiffReport.cpp")
+  # A run over the command line's files (the command line itself is the tool's alone).
+  "${CMAKE_CURRENT_LIST_DIR}/cli/Run.cpp"
+  # The walk of one file, and the comparison of two.
+  "${CMAKE_CURRENT_LIST_DIR}/walk/DocumentIndex.cpp"
+  "${CMAKE_CURRENT_LIST_DIR}/walk/FileWalk.cpp"
+  "${CMAKE_CURRENT_LIST_DIR}/walk/Diff.cpp"
+  # The rules and their checks.
+  "${CMAKE_CURRENT_LIST_DIR}/findings/Findings.cpp"
+  "${CMAKE_CURRENT_LIST_DIR}/findings/PasswordQuality.cpp"
+  # The report of a run, built once.
+  "${CMAKE_CURRENT_LIST_DIR}/model/KeyOrder.cpp"
+  "${CMAKE_CURRENT_LIST_DIR}/model/Report.cpp"
+  # One reporter per format, their registry and the writers they share.
+  "${CMAKE_CURRENT_LIST_DIR}/render/Formats.cpp"
+  "${CMAKE_CURRENT_LIST_DIR}/render/HumanReport.cpp"
+  "${CMAKE_CURRENT_LIST_DIR}/render/JsonReport.cpp"
+  "${CMAKE_CURRENT_LIST_DIR}/render/SarifReport.cpp"
+  "${CMAKE_CURRENT_LIST_DIR}/render/GccReport.cpp"
+  "${CMAKE_CURRENT_LIST_DIR}/render/DiffReport.cpp"
+  "${CMAKE_CURRENT_LIST_DIR}/render/JsonWriter.cpp"
+  "${CMAKE_CURRENT_LIST_DIR}/render/TerminalWriter.cpp"
+  # Masking, escaping, and the words the tool shares.
+  "${CMAKE_CURRENT_LIST_DIR}/text/SafeText.cpp"
+  "${CMAKE_CURRENT_LIST_DIR}/text/SecretMask.cpp")
 
 # What the report's sources use beyond the library: libpwquality (Debian's libpwquality-dev) for
 # the weak-password rule.

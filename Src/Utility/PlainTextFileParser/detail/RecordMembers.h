@@ -102,6 +102,16 @@ constexpr const member_facts& facts_of(member_id id) {
     return MEMBER_FACTS[static_cast<std::size_t>(id)];
 }
 
+/// The facts of the member named `key` in the document, or null when it has none of that name.
+constexpr const member_facts* find_member(std::string_view key) {
+    for (const member_facts& facts : MEMBER_FACTS) {
+        if (key == facts.key) {
+            return &facts;
+        }
+    }
+    return nullptr;
+}
+
 /// The member's name in the document, e.g. "target_systems".
 constexpr const char* member_key(member_id id) {
     return facts_of(id).key;

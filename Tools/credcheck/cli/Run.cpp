@@ -1,0 +1,233 @@
+#include "cli/Run.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <utility>
+#include <vector>
+
+#include <PlainTextFileParser/detail/InputFile.h>
+#include <PlainTextFileParser/detail/SecretMemory.h>
+
+#include "render/Reporter.h"
+#include "text/SafeText.h"
+
+namespace credcheck {
+
+namespace {
+
+namespace detail = plain_text_detail;
+
+// What a run built is kept until the process ends: the system takes a process's memory back at
+// once, where freeing a fleet-sized walk node by node, map entry by map entry, takes a good part
+// of what the walk took (see the README's performance section). Reachable to the last, it is no
+// leak to a leak checker either.
+template <class Built>
+const Built& kept_to_the_end(Built built) {
+    static std::vector<std::unique_ptr<Built>>* kept = new std::vector<std::unique_ptr<Built>>;
+    kept->push_back(std::make_unique<Built>(std::move(built)));
+    return *kept->back();
+}
+
+// "credcheck: cannot read PATH: REASON", the path masked and escaped.
+void cannot_read(std::ostream& err, const file_walk& walk, const secret_mask& mask) {
+    err << "credcheck: cannot read " << masked_text(walk.path, mask, terminal_text) << ": "
+        << walk.refusal->reason << '\n';
+}
+
+// "credcheck: cannot read NAME: longer than 256 MiB", for `file` of the command line: a stream
+// (a pipe, a device) past the most the walk reads, which it did not parse at all. The name is
+// escaped; no walk of it holds passwords to mask.
+std::string too_long_reason() {
+    return "longer than " + std::to_string(detail::STREAM_LIMIT >> 20) +
+           " MiB, the most read from a stream";
+}
+
+int too_long(std::ostream& err, const std::string& file, const options& opts) {
+    err << "credcheck: cannot read " << terminal_text(input_name(file, opts)) << ": "
+        << too_long_reason() << "\n";
+    return EXIT_TROUBLE;
+}
+
+using secret_store =
+    std::vector<detail::secret_string, detail::wiping_allocator<detail::secret_string>>;
+
+// The files of a run before any is reported. With several files every report masks every file's
+// passwords, so each file is walked once to gather them; what a stream held cannot be read
+// again, so its walk is kept for its report, while a file is walked afresh when its turn comes.
+struct prepared_run {
+    std::vector<std::optional<file_walk>> kept;
+    /// How many files are reported: all, or those before a stream longer than the walk reads.
+    std::size_t reported = 0;
+    std::shared_ptr<const secret_mask> mask;
+};
+
+prepared_run prepare(const options& opts) {
+    prepared_run run;
+    const std::size_t files = opts.files.size();
+    run.kept.resize(files);
+    secret_store secrets;
+    for (run.reported = 0; run.reported < files; ++run.reported) {
+        const std::string& file = opts.files[run.reported];
+        try {
+            file_walk walk = walk_input(file, opts);
+            secrets.insert(secrets.end(), walk.index.secrets.begin(), walk.index.secrets.end());
+            if (files == 1 || (walk.file && walk.file->stream)) {
+                run.kept[run.reported].emplace(std::move(walk));
+            }
+        } catch (const detail::input_too_long&) {
+            break;
+        }
+    }
+    const std::vector<std::string_view> views(secrets.begin(), secrets.end());
+    run.mask = std::make_shared<const secret_mask>(mask_for(views, opts.reveal));
+    return run;
+}
+
+}  // namespace
+
+std::string input_name(const std::string& file, const options& opts) {
+    return file == STANDARD_INPUT ? opts.stdin_name.value_or(file) : file;
+}
+
+file_walk walk_input(const std::string& file, const options& opts) {
+    file_walk walk = walk_file(input_path(file));
+    walk.path = input_name(file, opts);
+    return walk;
+}
+
+report_settings settings_of(const options& opts) {
+    report_settings settings;
+    settings.reveal = opts.reveal;
+    settings.verbose = opts.verbose;
+    settings.all_keys = opts.all_keys;
+    settings.host = opts.host;
+    settings.findings = {opts.max_entries, opts.strict, opts.max_password_checks, opts.ignore};
+    return settings;
+}
+
+file_report build_report(const std::string& file, const options& opts) {
+    file_walk walk = walk_input(file, opts);
+    auto mask = std::make_shared<const secret_mask>(mask_for(walk, opts.reveal));
+    return build_report(std::move(walk), settings_of(opts), std::move(mask));
+}
+
+int exit_status_for(const file_report& r, const options& opts) {
+    if (r.walk.refusal) {
+        return EXIT_TROUBLE;
+    }
+    if (r.walk.result.code != RESULT_SUCCEED || (opts.strict && has_findings(r))) {
+        return EXIT_FINDINGS;
+    }
+    if (r.host && shown_entries(r).empty()) {
+        return EXIT_FINDINGS;
+    }
+    return EXIT_CLEAN;
+}
+
+bool colour_wanted(colour_mode mode) {
+    const auto value_of = [](const char* name) {
+        const char* value = std::getenv(name);
+        return std::string_view(value != nullptr ? value : "");
+    };
+    switch (mode) {
+        case colour_mode::always:
+            return true;
+        case colour_mode::never:
+            return false;
+        case colour_mode::automatic:
+            break;
+    }
+    // NO_COLOR with any value but the empty one turns colour off, "0" too; a terminal that
+    // says it is dumb has none. FORCE_COLOR colours a pipe unless it is "0".
+    if (::isatty(STDOUT_FILENO) == 1) {
+        return value_of("NO_COLOR").empty() && value_of("TERM") != "dumb";
+    }
+    const std::string_view force = value_of("FORCE_COLOR");
+    return !force.empty() && force != "0";
+}
+
+int check(const options& opts, std::ostream& out, std::ostream& err) {
+    prepared_run run = prepare(opts);
+    if (run.reported == 0) {
+        return too_long(err, opts.files.front(), opts);
+    }
+    const std::unique_ptr<reporter> writer =
+        find_format(opts.format)->make(out, {colour_wanted(opts.colour)});
+    run_start start{{}, run.mask};
+    for (const std::string& file : opts.files) {
+        start.names.push_back(input_name(file, opts));
+    }
+    const report_settings settings = settings_of(opts);
+    writer->begin(start);
+    int status = EXIT_CLEAN;
+    for (std::size_t i = 0; i < run.reported; ++i) {
+        std::optional<file_report> passing;
+        const file_report* current = nullptr;
+        try {
+            file_walk walk =
+                run.kept[i] ? std::move(*run.kept[i]) : walk_input(opts.files[i], opts);
+            run.kept[i].reset();
+            // The last report lives to the end; the others are done with once written.
+            if (i + 1 == opts.files.size()) {
+                current = &kept_to_the_end(build_report(std::move(walk), settings, run.mask));
+            } else {
+                current = &passing.emplace(build_report(std::move(walk), settings, run.mask));
+            }
+        } catch (const detail::input_too_long&) {
+            run.reported = i;
+            break;
+        }
+        writer->file(*current);
+        if (current->walk.refusal) {
+            cannot_read(err, current->walk, *run.mask);
+        }
+        status = std::max(status, exit_status_for(*current, opts));
+    }
+    // What was written stays whole when the run stops early, at a stream longer than the walk
+    // reads: the JSON array closed, the SARIF log complete and saying which file it did not read.
+    if (run.reported < opts.files.size()) {
+        writer->not_read(too_long_reason());
+    }
+    writer->end();
+    if (run.reported < opts.files.size()) {
+        out.flush();
+        return too_long(err, opts.files[run.reported], opts);
+    }
+    return status;
+}
+
+int compare(const options& opts, std::ostream& out, std::ostream& err) {
+    std::optional<file_walk> walked[2];
+    for (std::size_t i = 0; i < 2; ++i) {
+        try {
+            walked[i].emplace(walk_input(opts.files[i], opts));
+        } catch (const detail::input_too_long&) {
+            return too_long(err, opts.files[i], opts);
+        }
+    }
+    std::vector<std::string_view> secrets;
+    add_secrets(*walked[0], secrets);
+    add_secrets(*walked[1], secrets);
+    const secret_mask mask = mask_for(secrets, opts.reveal);
+    bool readable = true;
+    for (const std::optional<file_walk>& walk : walked) {
+        if (walk->refusal) {
+            cannot_read(err, *walk, mask);
+            readable = false;
+        }
+    }
+    if (!readable) {
+        return EXIT_TROUBLE;
+    }
+    const file_diff& diff =
+        kept_to_the_end(diff_walks(std::move(*walked[0]), std::move(*walked[1])));
+    find_format(opts.format)->write_diff(out, diff, mask, opts.reveal, colour_wanted(opts.colour));
+    return diff.maps_differ() ? EXIT_FINDINGS : EXIT_CLEAN;
+}
+
+}  // namespace credcheck

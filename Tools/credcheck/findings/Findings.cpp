@@ -1,0 +1,675 @@
+#include "findings/Findings.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <bitset>
+#include <cstdio>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+
+#include <PlainTextFileParser/detail/SecretMemory.h>
+
+#include "findings/PasswordQuality.h"
+#include "text/SecretMask.h"
+
+namespace credcheck {
+
+namespace {
+
+namespace detail = plain_text_detail;
+
+/// Entries that hand out this many at this many keys per byte of the entries' own text are a few
+/// characters of scope standing for whole networks.
+constexpr std::size_t CROWDED_ENTRIES = 10'000;
+constexpr std::size_t ENTRIES_PER_BYTE = 100;
+
+// Names longer than this are not compared with the known ones for a likely typo.
+constexpr std::size_t LONGEST_TYPO = 64;
+
+text_position credential_at(const file_walk& walk, const std::string& alias) {
+    const alias_occurrence* occurrence = walk.index.bound_alias(alias);
+    return occurrence != nullptr ? occurrence->value_at : text_position{};
+}
+
+// A password of the file, where it is given and whose it is.
+struct given_password {
+    std::string_view password;
+    report_text owner;  // "credential 'ops'", or "privpassword"
+    std::string_view user;
+    std::string_view alias;
+    text_position at;
+};
+
+std::vector<given_password> given_passwords(const file_walk& walk) {
+    std::vector<given_password> given;
+    for (const auto& [alias, text] : walk.record.connection_credentials) {
+        const detail::credential parts = detail::split_credential(text);
+        if (!parts.password.empty()) {
+            report_text owner("credential ");
+            owner << quoted(alias);
+            given.push_back(
+                {parts.password, std::move(owner), parts.user, alias, credential_at(walk, alias)});
+        }
+    }
+    for (const member_id member : {member_id::privpassword, member_id::newpassword}) {
+        const std::string& password =
+            member == member_id::privpassword ? walk.record.privpassword : walk.record.newpassword;
+        if (!password.empty()) {
+            given.push_back({password,
+                             report_text(detail::member_key(member)),
+                             {},
+                             {},
+                             source_position(walk, {member, 0})});
+        }
+    }
+    return given;
+}
+
+}  // namespace
+
+// Collects the findings of one walk, rule by rule.
+class finder {
+public:
+    finder(const file_walk& walk, const finding_settings& settings)
+        : walk_(walk), settings_(settings) {}
+
+    std::vector<finding> take() {
+        std::stable_sort(found_.begin(), found_.end(), [](const finding& a, const finding& b) {
+            return std::make_pair(a.at.line, a.at.column) < std::make_pair(b.at.line, b.at.column);
+        });
+        return std::move(found_);
+    }
+
+    void add(rule which, std::string_view subject, report_text message, text_position at = {},
+             std::optional<entry_source> source = std::nullopt,
+             std::optional<severity> level = std::nullopt) {
+        const rule_info& info = info_of(which);
+        found_.push_back({&info, level.value_or(info.level), std::move(message), at, source,
+                          std::string(subject)});
+    }
+
+    // A finding about one entry of the file, at the entry; `key`, when given, is the key it is
+    // about.
+    void add_for(rule which, entry_source source, report_text what,
+                 std::optional<severity> level = std::nullopt, std::string_view key = {}) {
+        report_text message = described_source(walk_, source);
+        message << what;
+        std::string subject = detail::member_key(source.member);
+        subject += '\n';
+        subject += source_entry(walk_, source);
+        subject += '\n';
+        subject += key;
+        add(which, subject, std::move(message), source_position(walk_, source), source, level);
+    }
+
+    // The passwords of the file, found once for the rules that judge them.
+    const std::vector<given_password>& given() {
+        if (!given_) {
+            given_ = given_passwords(walk_);
+        }
+        return *given_;
+    }
+
+    const file_walk& walk_;
+    const finding_settings& settings_;
+
+private:
+    std::vector<finding> found_;
+    std::optional<std::vector<given_password>> given_;
+};
+
+namespace {
+
+void find_parse_error(finder& f) {
+    if (const auto& problem = f.walk_.document_error) {
+        f.add(rule::parse_error, problem->message,
+              report_text("the document does not parse: " + problem->message), problem->at);
+    }
+}
+
+void find_unusable_members(finder& f) {
+    for (std::size_t i = 0; i < MEMBER_COUNT; ++i) {
+        const member_outcome& member = f.walk_.members[i];
+        if (member.how == member_outcome::state::unusable) {
+            const member_occurrence* occurrence =
+                f.walk_.index.bound_member(static_cast<member_id>(i));
+            report_text message = member.problem;
+            message << "; the tool family ignores the member";
+            f.add(rule::unusable_member, detail::member_key(static_cast<member_id>(i)),
+                  std::move(message),
+                  occurrence != nullptr ? occurrence->value_at : text_position{});
+        }
+    }
+}
+
+// What a member's value is, as the loss of it is told: "a list of 2 entries", "a password".
+report_text dropped_value(const member_occurrence& member) {
+    const detail::member_facts* facts = detail::find_member(member.name);
+    const auto kind_is = [&](detail::member_kind kind) {
+        return facts != nullptr && facts->kind == kind;
+    };
+    if (kind_is(detail::member_kind::password) && member.kind == value_kind::string) {
+        return report_text("a password");
+    }
+    switch (member.kind) {
+        case value_kind::array:
+            return report_text("a list of " + count_of(member.items, "entry", "entries"));
+        case value_kind::object:
+            return report_text("an object of " +
+                               (kind_is(detail::member_kind::credentials)
+                                    ? count_of(member.items, "credential", "credentials")
+                                    : count_of(member.items, "member", "members")));
+        default:
+            return report_text("a value");
+    }
+}
+
+void find_duplicate_members(finder& f) {
+    const document_index& index = f.walk_.index;
+    std::unordered_map<std::string_view, const member_occurrence*> kept;
+    for (const member_occurrence& member : index.members) {
+        if (member.bound) {
+            kept.emplace(member.name, &member);
+        }
+    }
+    for (const member_occurrence& member : index.members) {
+        if (member.bound) {
+            continue;
+        }
+        const member_occurrence& last = *kept.at(member.name);
+        report_text message = quoted(member.name);
+        message << " is given again at " << line_and_column(last.name_at)
+                << ", which the tool family gets: " << dropped_value(member) << " here is dropped";
+        f.add(rule::duplicate_member, member.name, std::move(message), member.name_at);
+    }
+    std::unordered_map<std::string_view, const alias_occurrence*> kept_alias;
+    for (const std::size_t i : index.bound_aliases) {
+        kept_alias.emplace(index.aliases[i].alias, &index.aliases[i]);
+    }
+    for (const alias_occurrence& alias : index.aliases) {
+        const auto last = kept_alias.find(alias.alias);
+        if (alias.bound || last == kept_alias.end() || alias.object != last->second->object) {
+            continue;
+        }
+        report_text message("credential ");
+        message << quoted(alias.alias) << " is given again at "
+                << line_and_column(last->second->name_at)
+                << ", which the tool family gets: the password given here is dropped";
+        f.add(rule::duplicate_member, "connection_credentials\n" + alias.alias, std::move(message),
+              alias.name_at);
+    }
+}
+
+// The edit distance between two short names.
+std::size_t distance(std::string_view a, std::string_view b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) {
+        row[j] = j;
+    }
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+void find_unknown_members(finder& f) {
+    for (const member_occurrence& member : f.walk_.index.members) {
+        if (member.name == "$schema" || detail::find_member(member.name) != nullptr) {
+            continue;
+        }
+        report_text message = quoted(member.name);
+        message << " is no member of a credential file, and is ignored";
+        if (member.name.size() <= LONGEST_TYPO) {
+            const auto nearest = std::min_element(
+                std::begin(detail::MEMBER_FACTS), std::end(detail::MEMBER_FACTS),
+                [&](const detail::member_facts& a, const detail::member_facts& b) {
+                    return distance(member.name, a.key) < distance(member.name, b.key);
+                });
+            if (distance(member.name, nearest->key) <= 2) {
+                message << ": did you mean " << nearest->key << "?";
+            }
+        }
+        f.add(rule::unknown_member, member.name, std::move(message), member.name_at);
+    }
+}
+
+void find_unknown_aliases(finder& f) {
+    for (const entry_source& source : f.walk_.unknown_aliases) {
+        const std::string_view alias = source_alias(f.walk_, source);
+        report_text what(": no credential under ");
+        if (source_entry(f.walk_, source) == alias) {
+            what << "that alias";
+        } else {
+            what << "the alias " << quoted(alias);
+        }
+        f.add_for(rule::unknown_alias, source, what << "; skipped");
+    }
+}
+
+void find_rejected_scopes(finder& f) {
+    for (const entry_source& source : f.walk_.rejected_scopes) {
+        report_text what(": host scope ");
+        what << quoted(detail::split_target_entry(source_entry(f.walk_, source)).scope)
+             << " refused by spread_scope_ip; skipped and logged";
+        f.add_for(rule::rejected_scope, source, std::move(what));
+    }
+}
+
+// " (the first, u@h, by target_systems[2] (line 3:5))": the entry that holds the first key an
+// entry found held, named and placed but not quoted, since one entry may hold the keys of very
+// many others.
+report_text first_held(const file_walk& walk, const entry_drops& drops) {
+    const handed_entry& first = walk.entries[drops.first_held];
+    report_text holder(" (the first, ");
+    holder << key_text{*first.key} << ", by " << source_name(first.source);
+    const text_position at = source_position(walk, first.source);
+    if (at.known()) {
+        holder << " (" << line_and_column(at) << ")";
+    }
+    return holder << ")";
+}
+
+// An entry that asked only for keys already held: it had no effect.
+void find_no_effect(finder& f) {
+    for (const entry_drops& drops : f.walk_.drops) {
+        if (drops.added_any) {
+            continue;
+        }
+        report_text what(" hands out no key: ");
+        what << (drops.dropped == 1 ? "the one key"
+                                    : "all " + count_of(drops.dropped, "key", "keys"))
+             << " it asks for " << (drops.dropped == 1 ? "is" : "are") << " held already"
+             << first_held(f.walk_, drops);
+        f.add_for(rule::no_effect, drops.source, std::move(what), std::nullopt,
+                  *f.walk_.entries[drops.first_held].key);
+    }
+}
+
+// An entry that asked for keys already held, and added some of its own.
+void find_shadowed_keys(finder& f) {
+    for (const entry_drops& drops : f.walk_.drops) {
+        if (!drops.added_any) {
+            continue;
+        }
+        report_text what(": ");
+        what << count_of(drops.dropped, "key", "keys") << " it asks for "
+             << (drops.dropped == 1 ? "is" : "are") << " held already" << first_held(f.walk_, drops)
+             << ", "
+             << (drops.different == 0
+                     ? std::string("with the same password")
+                     : count_of(drops.different,
+                                "with another password, which the earlier entry "
+                                "keeps",
+                                "with another password, which the earlier entries keep"));
+        f.add_for(rule::shadowed_key, drops.source, std::move(what),
+                  drops.different == 0 ? std::optional<severity>(severity::note) : std::nullopt,
+                  *f.walk_.entries[drops.first_held].key);
+    }
+}
+
+void find_unused_credentials(finder& f) {
+    const plain_text_info& record = f.walk_.record;
+    std::unordered_set<std::string_view> used;
+    for (const std::string& target : record.target_systems) {
+        used.insert(detail::split_target_entry(target).alias);
+    }
+    used.insert(record.kms_credentials.begin(), record.kms_credentials.end());
+    used.insert(record.bmc_credentials.begin(), record.bmc_credentials.end());
+    for (const auto& [alias, text] : record.connection_credentials) {
+        if (used.count(alias) == 0) {
+            const alias_occurrence* occurrence = f.walk_.index.bound_alias(alias);
+            report_text message("credential ");
+            message << quoted(alias) << " is used by no target, KMS or BMC entry";
+            f.add(rule::unused_credential, alias, std::move(message),
+                  occurrence != nullptr ? occurrence->name_at : text_position{});
+        }
+    }
+}
+
+void find_no_colon(finder& f) {
+    for (const auto& [alias, text] : f.walk_.record.connection_credentials) {
+        if (text.find(':') == std::string::npos) {
+            report_text message("credential ");
+            message << quoted(alias)
+                    << " has no ':': its whole text is taken as the user name, and its password "
+                       "is empty";
+            f.add(rule::no_colon, alias, std::move(message), credential_at(f.walk_, alias));
+        }
+    }
+}
+
+void find_empty_passwords(finder& f) {
+    for (const auto& [alias, text] : f.walk_.record.connection_credentials) {
+        if (text.find(':') != std::string::npos &&
+            detail::split_credential(text).password.empty()) {
+            report_text message("credential ");
+            message << quoted(alias) << " has an empty password";
+            f.add(rule::empty_password, alias, std::move(message), credential_at(f.walk_, alias));
+        }
+    }
+}
+
+// A target whose host is that of the KMS or BMC keys hands out a key of that form: the tools
+// cannot tell it from the credential they look for there.
+void find_reserved_hosts(finder& f) {
+    const std::vector<std::string>& targets = f.walk_.record.target_systems;
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        const std::string_view host = detail::split_target_entry(targets[i]).scope;
+        if (f.walk_.expanded[i] > 0 && detail::is_reserved_key_host(host)) {
+            report_text what(" hands out a key of the \"@");
+            what << host << "\" form, which the tools read as a "
+                 << (host == detail::KMS_KEY_HOST ? "KMS" : "BMC") << " credential";
+            f.add_for(rule::reserved_host, {member_id::target_systems, i}, std::move(what));
+        }
+    }
+}
+
+// Many entries, counted against the entries' own text, so that comments and padding elsewhere in
+// the file hide nothing.
+void find_many_entries(finder& f) {
+    const file_walk& walk = f.walk_;
+    const std::size_t entries = walk.entries.size();
+    std::size_t bytes = 0;
+    for (const member_id list :
+         {member_id::target_systems, member_id::kms_credentials, member_id::bmc_credentials}) {
+        for (const std::string& entry : *detail::member_list(walk.record, list)) {
+            bytes += entry.size();
+        }
+    }
+    bytes = std::max<std::size_t>(bytes, 1);
+    const bool crowded = entries >= CROWDED_ENTRIES && entries / bytes >= ENTRIES_PER_BYTE;
+    if (entries <= f.settings_.max_entries && !crowded) {
+        return;
+    }
+    report_text message("the file hands out " + count_of(entries, "entry", "entries"));
+    if (entries > f.settings_.max_entries) {
+        message << ", more than the " << count_of(f.settings_.max_entries, "entry", "entries")
+                << " --max-entries allows";
+    } else {
+        message << " from " << count_of(bytes, "byte", "bytes") << " of entries ("
+                << std::to_string(entries / bytes) << " per byte)";
+    }
+    // Point at a target only when its scope stands for several addresses: with none, there is no
+    // scope to check, only many entries.
+    const auto largest = std::max_element(walk.expanded.begin(), walk.expanded.end());
+    if (largest == walk.expanded.end() || *largest <= 1) {
+        f.add(rule::many_entries, {}, std::move(message));
+        return;
+    }
+    const entry_source source{member_id::target_systems,
+                              static_cast<std::size_t>(largest - walk.expanded.begin())};
+    message << "; the most come from " << described_source(walk, source) << " ("
+            << count_of(*largest, "address", "addresses") << "): check its host scopes";
+    f.add(rule::many_entries, {}, std::move(message), source_position(walk, source), source);
+}
+
+void find_reused_passwords(finder& f) {
+    const std::vector<given_password>& given = f.given();
+    std::unordered_map<std::string_view, std::vector<const given_password*>> by_password;
+    for (const given_password& password : given) {
+        by_password[password.password].push_back(&password);
+    }
+    for (const given_password& password : given) {
+        const std::vector<const given_password*>& sharing = by_password[password.password];
+        if (sharing.size() < 2 || sharing.front() != &password) {
+            continue;
+        }
+        report_text message;
+        for (std::size_t i = 0; i < sharing.size(); ++i) {
+            message << (i == 0                    ? ""
+                        : i + 1 == sharing.size() ? " and "
+                                                  : ", ")
+                    << sharing[i]->owner;
+        }
+        message << " share one password";
+        f.add(rule::reused_password, message.raw(), message, sharing[1]->at);
+    }
+}
+
+void find_passwords_in_names(finder& f) {
+    const std::vector<given_password>& given = f.given();
+    const auto inside = [](std::string_view name, std::string_view password) {
+        return name == password ||
+               (password.size() >= MIN_MASKED_LENGTH && name.find(password) != name.npos);
+    };
+    std::vector<std::string_view> secrets;
+    std::unordered_map<std::string_view, const given_password*> owner_of;
+    for (const given_password& password : given) {
+        for (const auto& [name, what] :
+             {std::pair{password.user, "user name"}, std::pair{password.alias, "alias"}}) {
+            if (!name.empty() && inside(name, password.password)) {
+                report_text message("the password of ");
+                message << password.owner << (name == password.password ? " is" : " stands inside")
+                        << " its " << what;
+                f.add(rule::password_in_name, password.owner.raw() + "\n" + what,
+                      std::move(message), password.at);
+            }
+        }
+    }
+    // Host names: a password that stands in a target's scope. Only a password whose every byte
+    // stands in some scope can; most files have none, and their scopes need no search.
+    const std::vector<std::string>& targets = f.walk_.record.target_systems;
+    std::bitset<256> in_scopes;
+    for (const std::string& target : targets) {
+        for (const char c : detail::split_target_entry(target).scope) {
+            in_scopes.set(static_cast<unsigned char>(c));
+        }
+    }
+    for (const given_password& password : given) {
+        if (std::all_of(password.password.begin(), password.password.end(),
+                        [&](char c) { return in_scopes[static_cast<unsigned char>(c)]; })) {
+            secrets.push_back(password.password);
+            owner_of.emplace(password.password, &password);
+        }
+    }
+    // A scope may hold several passwords, each once or more: one finding for each password.
+    const secret_mask mask(secrets);
+    std::vector<const given_password*> owners;
+    for (std::size_t i = 0; i < targets.size() && !mask.empty(); ++i) {
+        const std::string_view scope = detail::split_target_entry(targets[i]).scope;
+        owners.clear();
+        for (const auto& [begin, end] : mask.occurrences(scope)) {
+            const auto owner = owner_of.find(scope.substr(begin, end - begin));
+            if (owner != owner_of.end() &&
+                std::find(owners.begin(), owners.end(), owner->second) == owners.end()) {
+                owners.push_back(owner->second);
+                report_text what(": its host scope holds the password of ");
+                what << owner->second->owner;
+                f.add_for(rule::password_in_name, {member_id::target_systems, i}, std::move(what),
+                          std::nullopt, owner->second->owner.raw());
+            }
+        }
+    }
+}
+
+void find_weak_passwords(finder& f) {
+    if (!f.settings_.check_password_quality) {
+        return;
+    }
+    const std::vector<given_password>& given = f.given();
+    // libpwquality and cracklib copy each password into their frames, and leave it there.
+    const plain_text_detail::stack_burn burn;
+    const password_quality quality;
+    if (!quality.has_dictionary()) {
+        f.add(rule::weak_password, "dictionary",
+              report_text("the password dictionary is not installed (Debian's cracklib-runtime): "
+                          "passwords were checked without it"),
+              {}, std::nullopt, severity::note);
+    }
+    // libpwquality's dictionary check costs about a millisecond a password, so a file of very
+    // many passwords gets a bounded share of them checked, and says so.
+    std::unordered_map<std::string_view, std::optional<std::string>> verdicts;
+    std::unordered_set<std::string_view> unchecked;
+    for (const given_password& password : given) {
+        auto verdict = verdicts.find(password.password);
+        if (verdict == verdicts.end()) {
+            if (verdicts.size() == f.settings_.max_password_checks) {
+                unchecked.insert(password.password);
+                continue;
+            }
+            verdict =
+                verdicts
+                    .emplace(password.password, quality.weakness(password.password, password.user))
+                    .first;
+        }
+        if (verdict->second) {
+            report_text message("the password of ");
+            message << password.owner << " is weak: " << *verdict->second;
+            f.add(rule::weak_password, password.owner.raw(), std::move(message), password.at);
+        }
+    }
+    if (!unchecked.empty()) {
+        report_text message(count_of(unchecked.size(), "password was", "passwords were") +
+                            " not checked for weakness: --strict asks libpwquality of the first " +
+                            grouped(f.settings_.max_password_checks) +
+                            " distinct ones (--max-password-checks N asks more)");
+        f.add(rule::weak_password, "unchecked", std::move(message), {}, std::nullopt,
+              severity::note);
+    }
+}
+
+// The mode and owner of a stream (a pipe, a FIFO, a terminal) are those of the pipe or the
+// device, not of a credential file: these rules do not apply to it.
+bool is_file(const file_walk& walk) {
+    return walk.file && !walk.file->stream;
+}
+
+void find_open_permissions(finder& f) {
+    const file_walk& walk = f.walk_;
+    if (is_file(walk) && (walk.file->mode & 077) != 0) {
+        char octal[16];
+        std::snprintf(octal, sizeof octal, "%04o", static_cast<unsigned>(walk.file->mode & 07777));
+        report_text message("permissions ");
+        message << octal << " for " << quoted(walk.path)
+                << " are too open; credential files should be readable by their owner only "
+                   "(chmod 600)";
+        f.add(rule::permissions, {}, std::move(message));
+    }
+}
+
+void find_foreign_owner(finder& f) {
+    const file_walk& walk = f.walk_;
+    if (is_file(walk) && walk.file->owner != ::geteuid() && walk.file->owner != 0) {
+        report_text message = quoted(walk.path);
+        message << " is owned by user ID " << std::to_string(walk.file->owner)
+                << ", neither you nor root: that user can change the credentials you use";
+        f.add(rule::owner, {}, std::move(message));
+    }
+}
+
+}  // namespace
+
+constexpr std::array<rule_info, RULE_COUNT> RULES = {{
+    {rule::parse_error, "parse-error", severity::error, "The file is no credential document",
+     "The text does not parse as JSON under the credential file's rules (comments allowed, no "
+     "trailing commas, valid UTF-8, at most 32 levels): the tool family receives nothing from it.",
+     find_parse_error},
+    {rule::unusable_member, "unusable-member", severity::error,
+     "A member has the wrong shape and is ignored",
+     "A member of the file is present but not of the shape it must have (an object of strings, "
+     "an array of strings, a string): the tool family ignores it whole.",
+     find_unusable_members},
+    {rule::duplicate_member, "duplicate-member", severity::warning,
+     "A member or alias is given twice",
+     "The same name stands twice in one object: the tool family gets the last one, and the "
+     "earlier one (a whole list, a password) is silently dropped.",
+     find_duplicate_members},
+    {rule::unknown_member, "unknown-member", severity::warning,
+     "A member the file format does not have",
+     "The file format has no member of that name, so the tool family ignores it; often a typo of "
+     "a member that is then missing.",
+     find_unknown_members},
+    {rule::unknown_alias, "unknown-alias", severity::warning,
+     "An entry names an alias that has no credential",
+     "The entry is skipped: no key is handed out for it.", find_unknown_aliases},
+    {rule::rejected_scope, "rejected-scope", severity::warning,
+     "A host scope that cannot be expanded",
+     "spread_scope_ip refuses the target's host scope: the entry is skipped and logged.",
+     find_rejected_scopes},
+    {rule::shadowed_key, "shadowed-key", severity::warning,
+     "An entry asks for keys that earlier entries hold",
+     "The first value stored under a key wins: the later entry's values for those keys are "
+     "dropped (a note when they are the same password).",
+     find_shadowed_keys},
+    {rule::no_effect, "no-effect", severity::warning, "An entry that hands out no key",
+     "Every key the entry asks for is already held by earlier entries, so it changes nothing.",
+     find_no_effect},
+    {rule::unused_credential, "unused-credential", severity::warning, "A credential no entry uses",
+     "No target, KMS or BMC entry names the alias, so its credential is handed out nowhere.",
+     find_unused_credentials},
+    {rule::no_colon, "no-colon", severity::warning, "A credential without ':'",
+     "The whole text is taken as the user name and the password is empty.", find_no_colon},
+    {rule::empty_password, "empty-password", severity::warning,
+     "A credential with an empty password", "The credential hands out an empty password.",
+     find_empty_passwords},
+    {rule::reserved_host, "reserved-host", severity::warning,
+     "A target whose host is kmsid or bmc-password",
+     "Its key has the form of a KMS or BMC credential, which the tools cannot tell apart.",
+     find_reserved_hosts},
+    {rule::many_entries, "many-entries", severity::warning, "The file hands out very many entries",
+     "More entries than --max-entries, or many per byte of the entries' own text: a few "
+     "characters of scope that stand for whole networks.",
+     find_many_entries},
+    {rule::reused_password, "reused-password", severity::warning,
+     "One password under several aliases or users",
+     "A password given to several credentials: whoever learns one has them all.",
+     find_reused_passwords},
+    {rule::password_in_name, "password-in-name", severity::warning,
+     "A password inside a name of the file",
+     "The password is, or stands inside, its user name, its alias or a host name of the file, "
+     "which are shown and logged where passwords are not.",
+     find_passwords_in_names},
+    {rule::weak_password, "weak-password", severity::warning,
+     "A password libpwquality finds weak (--strict)",
+     "libpwquality's verdict with its default settings and dictionary.", find_weak_passwords},
+    {rule::permissions, "permissions", severity::warning, "The file can be read by others",
+     "Credential files should be readable by their owner only (chmod 600). Not checked for a "
+     "stream (a pipe, a FIFO, standard input from either), whose mode is not a file's.",
+     find_open_permissions},
+    {rule::owner, "owner", severity::warning, "The file belongs to neither you nor root",
+     "Its owner can change the credentials you use. Not checked for a stream (a pipe, a FIFO, "
+     "standard input from either), whose owner is not a file's.",
+     find_foreign_owner},
+}};
+
+static_assert(
+    [] {
+        for (std::size_t i = 0; i < RULE_COUNT; ++i) {
+            if (RULES[i].which != static_cast<rule>(i)) {
+                return false;
+            }
+        }
+        return true;
+    }(),
+    "the table's rows follow rule");
+
+const rule_info* find_rule(std::string_view id) {
+    for (const rule_info& info : RULES) {
+        if (info.id == id) {
+            return &info;
+        }
+    }
+    return nullptr;
+}
+
+std::vector<finding> find_findings(const file_walk& walk, const finding_settings& settings) {
+    finder f(walk, settings);
+    for (const rule_info& info : RULES) {
+        if (std::find(settings.ignored.begin(), settings.ignored.end(), info.id) ==
+            settings.ignored.end()) {
+            info.check(f);
+        }
+    }
+    return f.take();
+}
+
+}  // namespace credcheck

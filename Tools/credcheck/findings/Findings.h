@@ -1,0 +1,50 @@
+#pragma once
+// What credcheck finds in a credential file: every silent loss, every entry that leads nowhere,
+// every weak or misplaced secret, each with its rule and where the file says it.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "findings/Rules.h"
+#include "text/ReportText.h"
+#include "walk/FileWalk.h"
+
+namespace credcheck {
+
+/// One thing found.
+struct finding {
+    const rule_info* rule;
+    /// The rule's severity, or a milder one where the case is (a shadowed key with the same
+    /// password is a note).
+    severity level;
+    /// What was found, naming the member, alias or entry concerned; never a password.
+    report_text message;
+    /// Where the file says it; unknown for what concerns the file as a whole.
+    text_position at;
+    /// The entry concerned, when one is.
+    std::optional<entry_source> source;
+    /// What it concerns, by content rather than place (the entry's text, the alias, the member's
+    /// name, a key): unchanged when lines are added above it. May hold file text, passwords
+    /// included; never shown as it is.
+    std::string subject;
+};
+
+/// What the rules check, beside the file.
+struct finding_settings {
+    /// The most entries a file may hand out before many-entries says so.
+    std::size_t max_entries = 1'000'000;
+    /// Whether weak-password asks libpwquality of the passwords (costly: a millisecond each).
+    bool check_password_quality = false;
+    /// The most distinct passwords it asks of; a note counts the rest.
+    std::size_t max_password_checks = 10'000;
+    /// Rules whose findings are left out.
+    std::vector<std::string> ignored;
+};
+
+/// Every finding of `walk`, ordered by where the file says it (what concerns the file as a
+/// whole first). Throws std::bad_alloc.
+std::vector<finding> find_findings(const file_walk& walk, const finding_settings& settings);
+
+}  // namespace credcheck
