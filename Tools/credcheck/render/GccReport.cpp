@@ -1,6 +1,5 @@
 #include "render/GccReport.h"
 
-#include <sstream>
 #include <string>
 #include <string_view>
 
@@ -47,13 +46,9 @@ void write_gcc_report(std::ostream& out, const file_report& r) {
     terminal_writer line(out, *r.mask, false);
     for (const finding& f : r.findings) {
         const text_position at = f.at.known() ? f.at : text_position{1, 1};
-        std::ostringstream message;
-        terminal_writer(message, *r.mask, false)(f.message).end_line();
-        std::string shown = message.str();
-        shown.pop_back();  // the line end
         line.file(r.walk.path)(":" + std::to_string(at.line) + ":" + std::to_string(at.column) +
-                               ": " + std::string(severity_name(f.level)) +
-                               ": ")(unforgeable(shown))(" [" + std::string(f.rule->id) + "]")
+                               ": " + std::string(severity_name(f.level)) + ": ")(
+                unforgeable(shown_line(f.message, *r.mask)))(" [" + std::string(f.rule->id) + "]")
             .end_line();
     }
 }

@@ -1,6 +1,7 @@
 #include "render/TerminalWriter.h"
 
 #include <algorithm>
+#include <sstream>
 
 #include "text/SafeText.h"
 
@@ -94,6 +95,14 @@ void terminal_writer::end_line() {
 
 std::size_t terminal_writer::width_of(std::string_view text) {
     return shown_width(text);
+}
+
+std::string shown_line(const report_text& text, const secret_mask& mask) {
+    std::ostringstream line;
+    terminal_writer(line, mask, false)(text).end_line();
+    std::string shown = std::move(line).str();
+    shown.pop_back();  // the line end
+    return shown;
 }
 
 }  // namespace credcheck

@@ -59,4 +59,8 @@ private:
     std::size_t width_ = 0;
 };
 
+/// `text` as a line of the terminal shows it, without colours or the line end: for formats that
+/// put a sentence inside a line of their own.
+std::string shown_line(const report_text& text, const secret_mask& mask);
+
 }  // namespace credcheck
