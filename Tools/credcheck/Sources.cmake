@@ -19,6 +19,7 @@ set(CREDCHECK_REPORT_SOURCES
   "${CMAKE_CURRENT_LIST_DIR}/render/JsonReport.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/render/SarifReport.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/render/GccReport.cpp"
+  "${CMAKE_CURRENT_LIST_DIR}/render/GithubReport.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/render/DiffReport.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/render/JsonWriter.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/render/TerminalWriter.cpp"

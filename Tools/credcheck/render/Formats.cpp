@@ -11,6 +11,7 @@ std::unique_ptr<reporter> make_text_reporter(std::ostream&, const render_setting
 std::unique_ptr<reporter> make_json_reporter(std::ostream&, const render_settings&);
 std::unique_ptr<reporter> make_sarif_reporter(std::ostream&, const render_settings&);
 std::unique_ptr<reporter> make_gcc_reporter(std::ostream&, const render_settings&);
+std::unique_ptr<reporter> make_github_reporter(std::ostream&, const render_settings&);
 
 const std::vector<output_format>& output_formats() {
     static const std::vector<output_format> formats = {
@@ -20,6 +21,8 @@ const std::vector<output_format>& output_formats() {
          nullptr},
         {"gcc", "FILE:LINE:COL: severity: message [rule], one line per finding", make_gcc_reporter,
          nullptr},
+        {"github", "GitHub Actions workflow commands, one annotation per finding",
+         make_github_reporter, nullptr},
     };
     return formats;
 }

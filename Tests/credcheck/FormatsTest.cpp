@@ -1,0 +1,72 @@
+// The output formats as their readers parse them: GitHub's workflow commands.
+
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "cli/Run.h"
+#include "render/Reporter.h"
+#include "text/SafeText.h"
+
+namespace {
+
+using namespace credcheck;
+
+// A command's text as the runner reads it back.
+std::string unescaped(const std::string& text) {
+    static const std::pair<const char*, char> kEscapes[] = {
+        {"%0D", '\r'}, {"%0A", '\n'}, {"%3A", ':'}, {"%2C", ','}, {"%25", '%'}};
+    std::string out;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        bool escape = false;
+        for (const auto& [code, c] : kEscapes) {
+            if (text.compare(at, 3, code) == 0) {
+                out += c;
+                at += 2;
+                escape = true;
+                break;
+            }
+        }
+        EXPECT_TRUE(escape || text[at] != '%') << "a bare % in " << text;
+        out += escape ? "" : std::string(1, text[at]);
+    }
+    return out;
+}
+
+TEST(GithubCommands, EveryLineParsesBackToTheMaskedEscapedText) {
+    test_support::TempDir dir;
+    // A name and an alias that would end a property, start a command or a line, or decode wrong.
+    const std::string name = "a:1,b%25\r\n::error Pw-Hidden-9.json";
+    const std::string path = dir.write(name, R"({"connection_credentials": {"u": "u:Pw-Hidden-9"},
+        "target_systems": ["x%0A::error file=y,line=1::z\r\n@10.0.0.1"]})");
+    options opts;
+    opts.files = {path};
+    const file_report r = build_report(path, opts);
+    std::ostringstream out;
+    const std::unique_ptr<reporter> github = find_format("github")->make(out, {});
+    github->begin({{path}, r.mask});
+    github->file(r);
+    github->end();
+
+    const std::regex command(
+        "::(error|warning|notice) file=([^:,]*)(,line=[0-9]+,col=[0-9]+)?,title=[a-z-]+::(.*)");
+    std::istringstream lines(out.str());
+    std::string line;
+    std::size_t commands = 0;
+    while (std::getline(lines, line)) {
+        std::smatch parts;
+        ASSERT_TRUE(std::regex_match(line, parts, command)) << line;
+        EXPECT_EQ(unescaped(parts[2]), masked_text(path, *r.mask, terminal_text));
+        EXPECT_EQ(line.find("Pw-Hidden-9"), std::string::npos);
+        EXPECT_EQ(line.find('\r'), std::string::npos);
+        if (unescaped(parts[4]).find("x%0A::error file=y,line=1::z\\r\\n") != std::string::npos) {
+            ++commands;  // the alias, whole, in the message of its finding
+        }
+    }
+    EXPECT_EQ(commands, 1u);
+}
+
+}  // namespace
