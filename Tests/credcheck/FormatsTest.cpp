@@ -1,4 +1,5 @@
-// The output formats as their readers parse them: GitHub's workflow commands.
+// The output formats: GitHub's workflow commands as the runner parses them, and text reports
+// that stay in proportion to the keys they list.
 
 #include <regex>
 #include <sstream>
@@ -8,6 +9,8 @@
 
 #include "TestSupport.h"
 #include "cli/Run.h"
+#include "render/DiffReport.h"
+#include "render/HumanReport.h"
 #include "render/Reporter.h"
 #include "text/SafeText.h"
 
@@ -67,6 +70,38 @@ TEST(GithubCommands, EveryLineParsesBackToTheMaskedEscapedText) {
         }
     }
     EXPECT_EQ(commands, 1u);
+}
+
+std::size_t count_in(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+// A long entry whose keys an earlier entry splits into runs is quoted once, named by place after.
+TEST(TextReports, QuoteALongEntryOnce) {
+    test_support::TempDir dir;
+    const std::string alias(80, 'a');
+    const std::string path = dir.write(
+        "new.json", R"({"connection_credentials": {"b": "u:Pw-B-1", ")" + alias + R"(": "u:Pw-A-2"},
+        "target_systems": ["b@10.0.0.3", ")" +
+                        alias + R"(@10.0.0.0/29"]})");
+    const std::string named = "target_systems[1] (line 2:42)";
+    options opts;
+    opts.files = {path};
+    opts.all_keys = true;
+    std::ostringstream report;
+    write_human_report(report, build_report(path, opts), false);
+    EXPECT_EQ(count_in(report.str(), alias), 2u) << report.str();  // its finding, the entries
+    EXPECT_EQ(count_in(report.str(), named), 5u) << report.str();
+
+    const file_diff diff = diff_walks(walk_file(dir.write("old.json", "{}")), walk_file(path));
+    std::ostringstream changes;
+    write_human_diff(changes, diff, secret_mask({}), false, false);
+    EXPECT_EQ(count_in(changes.str(), alias), 1u) << changes.str();
+    EXPECT_EQ(count_in(changes.str(), named), 1u) << changes.str();
 }
 
 }  // namespace

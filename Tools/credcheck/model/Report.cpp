@@ -254,6 +254,15 @@ std::size_t source_count(const file_walk& walk) {
     return count;
 }
 
+bool source_quotes::quote(entry_source source) {
+    // An entry's text up to this long is quoted again and again: that reads best.
+    constexpr std::size_t QUOTED_AGAIN_UP_TO = 64;
+    const std::size_t number = source_number(walk_, source);
+    const bool first = !quoted_[number];
+    quoted_[number] = true;
+    return first || source_entry(walk_, source).size() <= QUOTED_AGAIN_UP_TO;
+}
+
 entry_source source_numbered(const file_walk& walk, std::size_t number) {
     for (const member_id member : SOURCE_ORDER) {
         const std::size_t count = sources_of(walk, member);

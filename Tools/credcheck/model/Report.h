@@ -138,6 +138,24 @@ std::size_t source_count(const file_walk& walk);
 /// The source numbered `number` in that table.
 entry_source source_numbered(const file_walk& walk, std::size_t number);
 
+/// Which entries a text report quotes where it names them. An entry may stand behind many
+/// lines (a scope of many keys, an entry that others shadow); quoting a long entry only where
+/// the report first names it, and naming it by place after that, keeps the report in
+/// proportion to the keys it lists rather than to their entries' length.
+class source_quotes {
+public:
+    explicit source_quotes(const file_walk& walk)
+        : walk_(walk), quoted_(source_count(walk), false) {}
+
+    /// Whether to quote the entry of `source` where the report names it now: the first time,
+    /// and every time while it is short.
+    bool quote(entry_source source);
+
+private:
+    const file_walk& walk_;
+    std::vector<bool> quoted_;
+};
+
 /// A stable fingerprint of each finding of `r`, in order: a hash of its rule, its subject
 /// masked with the file's own passwords, and its ordinal among findings of the same rule and
 /// subject. It depends on the file's content only: not on where lines stand, not on the other

@@ -33,8 +33,34 @@ const char* heading_of(key_change::kind what) {
     return "";
 }
 
+// `source` of `walk` as the report names it: quoted as `quotes` says, else by place.
+report_text named(const file_walk& walk, entry_source source, source_quotes& quotes) {
+    if (quotes.quote(source)) {
+        return described_source(walk, source);
+    }
+    report_text name(source_name(source));
+    const text_position at = source_position(walk, source);
+    if (at.known()) {
+        name << " (" + line_and_column(at) + ")";
+    }
+    return name;
+}
+
+// The entries of both sides, each named as source_quotes says.
+struct diff_names {
+    explicit diff_names(const file_diff& diff)
+        : diff(diff), before(diff.before), after(diff.after) {}
+
+    report_text old_side(entry_source source) { return named(diff.before, source, before); }
+    report_text new_side(entry_source source) { return named(diff.after, source, after); }
+
+    const file_diff& diff;
+    source_quotes before;
+    source_quotes after;
+};
+
 // What a change says beyond its key: the same for every key of a folded line.
-report_text detail(const file_diff& diff, const key_change& change, bool reveal) {
+report_text detail(const key_change& change, bool reveal, diff_names& names) {
     const auto shown = [&](const key_side& side) {
         report_text value;
         if (reveal) {
@@ -45,36 +71,39 @@ report_text detail(const file_diff& diff, const key_change& change, bool reveal)
     report_text said;
     switch (change.what) {
         case key_change::kind::added:
-            said << "added: " << described_source(diff.after, change.after->source)
-                 << shown(*change.after);
+            said << "added: " << names.new_side(change.after->source) << shown(*change.after);
             break;
         case key_change::kind::removed:
-            said << "removed: was " << described_source(diff.before, change.before->source)
+            said << "removed: was " << names.old_side(change.before->source)
                  << shown(*change.before);
             break;
         case key_change::kind::changed:
-            said << "password changed: " << described_source(diff.before, change.before->source)
-                 << shown(*change.before) << " -> "
-                 << described_source(diff.after, change.after->source) << shown(*change.after);
+            said << "password changed: " << names.old_side(change.before->source)
+                 << shown(*change.before) << " -> " << names.new_side(change.after->source)
+                 << shown(*change.after);
             break;
         case key_change::kind::moved:
-            said << "same password, now from " << described_source(diff.after, change.after->source)
-                 << ", was " << described_source(diff.before, change.before->source);
+            said << "same password, now from " << names.new_side(change.after->source) << ", was "
+                 << names.old_side(change.before->source);
             break;
     }
     return said;
 }
 
-bool same_text(const report_text& a, const report_text& b) {
-    return std::equal(a.pieces().begin(), a.pieces().end(), b.pieces().begin(), b.pieces().end(),
-                      [](const text_piece& x, const text_piece& y) {
-                          return x.from == y.from && x.text == y.text;
-                      });
+// Whether two sides say the same: the same entry and, where the passwords are shown, the same
+// password.
+bool same_side(const std::optional<key_side>& a, const std::optional<key_side>& b, bool reveal) {
+    if (!a || !b) {
+        return !a && !b;
+    }
+    return a->source.member == b->source.member && a->source.index == b->source.index &&
+           (!reveal || *a->value == *b->value);
 }
 
 // The changes of one kind, one line per run of a user's consecutive addresses (or numbered host
 // names) that change the same way.
-void write_kind(terminal_writer& line, const file_diff& diff, key_change::kind what, bool reveal) {
+void write_kind(terminal_writer& line, const file_diff& diff, key_change::kind what, bool reveal,
+                diff_names& names) {
     std::vector<std::pair<key_parts, const key_change*>> keys;
     for (const key_change& change : diff.changes) {
         if (change.what == what) {
@@ -91,15 +120,10 @@ void write_kind(terminal_writer& line, const file_diff& diff, key_change::kind w
              (keys.size() == 1 ? " key)" : " keys)"),
          style::heading)
         .end_line();
-    // What a change says is made once per key, each compared with the one before it.
-    std::vector<report_text> said(keys.size());
-    for (std::size_t i = 0; i < keys.size(); ++i) {
-        said[i] = detail(diff, *keys[i].second, reveal);
-    }
     const auto key_of = [](const auto& key) -> std::string_view { return *key.second->key; };
     const auto together = [&](const auto& a, const auto& b) {
-        return same_text(said[static_cast<std::size_t>(&a - keys.data())],
-                         said[static_cast<std::size_t>(&b - keys.data())]);
+        return same_side(a.second->before, b.second->before, reveal) &&
+               same_side(a.second->after, b.second->after, reveal);
     };
     for_each_run(keys, 0, keys.size(), false, key_of, together, [&](const key_run& run) {
         line("  ").key(*keys[run.first].second->key);
@@ -107,7 +131,7 @@ void write_kind(terminal_writer& line, const file_diff& diff, key_change::kind w
             line(" \xe2\x80\xa6 ")
                 .key (*keys[run.last].second->key)(" (" + grouped(run.count()) + " keys)");
         }
-        line(" ")(said[run.first]).end_line();
+        line(" ")(detail(*keys[run.first].second, reveal, names)).end_line();
     });
 }
 
@@ -177,8 +201,9 @@ void write_human_diff(std::ostream& out, const file_diff& diff, const secret_mas
         line.end_line();
         line("No key differs.", style::good).end_line();
     }
+    diff_names names(diff);
     for (const key_change::kind what : KINDS) {
-        write_kind(line, diff, what, reveal);
+        write_kind(line, diff, what, reveal, names);
     }
 }
 

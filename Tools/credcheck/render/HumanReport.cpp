@@ -22,11 +22,12 @@ std::string position_of(text_position at) {
     return at.known() ? line_and_column(at) : std::string("file");
 }
 
-// `source` as "target_systems[3] 'ops@10.0.0.0/30' (line 8:5)", or "privpassword (line 3:19)".
+// `source` as "target_systems[3] 'ops@10.0.0.0/30' (line 8:5)", or "privpassword (line 3:19)";
+// without the entry's text unless `quote`.
 terminal_writer& write_source(terminal_writer& line, const file_walk& walk, entry_source source,
-                              style look = style::plain) {
+                              bool quote, style look = style::plain) {
     line(source_name(source), look);
-    if (!detail::is_password_member(source.member)) {
+    if (quote && !detail::is_password_member(source.member)) {
         line(" '", look).file(source_entry(walk, source), look)("'", look);
     }
     const text_position at = source_position(walk, source);
@@ -35,6 +36,21 @@ terminal_writer& write_source(terminal_writer& line, const file_walk& walk, entr
     }
     return line;
 }
+
+// Names the entries of one report, quoting each as source_quotes says.
+class source_names {
+public:
+    explicit source_names(const file_walk& walk) : walk_(walk), quotes_(walk) {}
+
+    terminal_writer& operator()(terminal_writer& line, entry_source source,
+                                style look = style::plain) {
+        return write_source(line, walk_, source, quotes_.quote(source), look);
+    }
+
+private:
+    const file_walk& walk_;
+    source_quotes quotes_;
+};
 
 void heading(terminal_writer& line, const std::string& title, std::size_t count) {
     line(title + " (" + grouped(count) + ")", style::heading).end_line();
@@ -124,7 +140,7 @@ void write_findings(terminal_writer& line, const file_report& r) {
     }
 }
 
-void write_entries(terminal_writer& line, const file_report& r,
+void write_entries(terminal_writer& line, source_names& names, const file_report& r,
                    const std::vector<const handed_entry*>& entries) {
     line.end_line();
     if (r.host) {
@@ -161,7 +177,7 @@ void write_entries(terminal_writer& line, const file_report& r,
             line("  ");
             write_keys(line, *entry.key, *ordered[run.last]->key, run.count());
             line.pad_to(column + 4, 2)(r.password(*entry.value))("  ");
-            write_source(line, r.walk, entry.source, style::dim).end_line();
+            names(line, entry.source, style::dim).end_line();
         });
     });
 }
@@ -184,10 +200,10 @@ void write_case_variants(terminal_writer& line, const file_report& r) {
 }
 
 // One dropped entry of a shadowed key, and whether its password differs from the kept one.
-void write_dropped(terminal_writer& line, const file_report& r, entry_source source,
-                   std::string_view kept_value) {
+void write_dropped(terminal_writer& line, source_names& names, const file_report& r,
+                   entry_source source, std::string_view kept_value) {
     const std::string_view value = source_password(r.walk, source);
-    write_source(line.pad_to(4)("dropped "), r.walk, source);
+    names(line.pad_to(4)("dropped "), source);
     if (r.reveal) {
         line(" '").file(value)("'");
     }
@@ -207,20 +223,20 @@ bool same_shadow(const shadowed_key& a, const shadowed_key& b, const file_walk& 
 }
 
 // The keys of one run of shadowed keys: the entry that holds them, and the ones dropped.
-void write_shadowed_run(terminal_writer& line, const file_report& r,
+void write_shadowed_run(terminal_writer& line, source_names& names, const file_report& r,
                         const std::vector<const shadowed_key*>& ordered, const key_run& run) {
     const file_walk& walk = r.walk;
     const shadowed_key& key = *ordered[run.first];
     const handed_entry& kept = walk.entries[key.entry];
     line("  ");
     write_keys(line, *kept.key, *walk.entries[ordered[run.last]->entry].key, run.count());
-    write_source(line(": kept "), walk, kept.source);
+    names(line(": kept "), kept.source);
     if (r.reveal) {
         line(" '").file (*kept.value)("'");
     }
     line.end_line();
     for (const entry_source& dropped : key.first_dropped) {
-        write_dropped(line, r, dropped, *kept.value);
+        write_dropped(line, names, r, dropped, *kept.value);
     }
     if (key.dropped > key.first_dropped.size()) {
         line.pad_to(4)(
@@ -232,7 +248,7 @@ void write_shadowed_run(terminal_writer& line, const file_report& r,
     }
 }
 
-void write_shadowed(terminal_writer& line, const file_report& r) {
+void write_shadowed(terminal_writer& line, source_names& names, const file_report& r) {
     const file_walk& walk = r.walk;
     if (walk.shadowed.empty()) {
         return;
@@ -253,7 +269,7 @@ void write_shadowed(terminal_writer& line, const file_report& r) {
     for_each_user(ordered, key_of, [&](std::size_t first, std::size_t end) {
         order_user_keys(ordered, first, end, key_of);
         for_each_run(ordered, first, end, r.all_keys, key_of, together,
-                     [&](const key_run& run) { write_shadowed_run(line, r, ordered, run); });
+                     [&](const key_run& run) { write_shadowed_run(line, names, r, ordered, run); });
     });
 }
 
@@ -342,7 +358,7 @@ void write_targets(terminal_writer& line, const file_walk& walk) {
         outcome[rejected.index] = "host scope refused";
     }
     for (std::size_t i = 0; i < targets.size(); ++i) {
-        write_source(line("  "), walk, {member_id::target_systems, i})(": " + outcome[i])
+        write_source(line("  "), walk, {member_id::target_systems, i}, true)(": " + outcome[i])
             .end_line();
     }
 }
@@ -355,12 +371,13 @@ void write_human_report(std::ostream& out, const file_report& r, bool colour) {
     line.end_line();
     write_result(line, r);
     write_findings(line, r);
-    write_entries(line, r, shown_entries(r));
+    source_names names(r.walk);
+    write_entries(line, names, r, shown_entries(r));
     if (r.host) {
         write_case_variants(line, r);
         return;
     }
-    write_shadowed(line, r);
+    write_shadowed(line, names, r);
     write_records(line, r);
     write_diagnostics(line, r);
     if (r.verbose) {
