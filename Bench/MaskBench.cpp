@@ -9,7 +9,9 @@
 // non-overlapping matches only, which is less than the masker must find, and so errs in RE2's
 // favour. Secrets: the 120,000-target document's passwords with its entries as texts
 // ("fleet"), 100,000 distinct 40-character passwords with 100,000 entries of which every
-// hundredth holds one ("many"), and one 8 MB password with an entry that holds it ("huge").
+// hundredth holds one ("many"), one 8 MB password with an entry that holds it ("huge"), and
+// 20,000 passwords made from one pattern, "svcadmin-00000" on, with texts that all hold the
+// pattern and every hundredth a password ("pattern").
 
 #include <cstddef>
 #include <cstdint>
@@ -69,6 +71,17 @@ MaskCase huge_case() {
     MaskCase c;
     c.secrets.push_back(random_text(random, 8 << 20));
     c.texts = {"big@10.0.0.1", "big@" + c.secrets.front(), "big@10.0.0.2"};
+    return c;
+}
+
+MaskCase pattern_case() {
+    MaskCase c;
+    for (std::size_t i = 0; i < 20000; ++i) {
+        std::string number = std::to_string(100000 + i).substr(1);
+        c.secrets.push_back("svcadmin-" + number);
+        c.texts.push_back("svcadmin-u" + number + "@10.0.0.1" +
+                          (i % 100 == 0 ? ":" + c.secrets.back() : std::string()));
+    }
     return c;
 }
 
@@ -153,9 +166,11 @@ int main(int argc, char** argv) {
     const MaskCase fleet = fleet_case();
     const MaskCase many = many_case();
     const MaskCase huge = huge_case();
+    const MaskCase pattern = pattern_case();
     for (const auto& [name, c] : {std::pair<const char*, const MaskCase*>{"fleet", &fleet},
                                   {"many", &many},
-                                  {"huge", &huge}}) {
+                                  {"huge", &huge},
+                                  {"pattern", &pattern}}) {
         const std::string suffix = std::string("/") + name;
         benchmark::RegisterBenchmark(("BM_MaskBuildOwn" + suffix).c_str(), BM_MaskBuildOwn, c)
             ->Unit(benchmark::kMillisecond);

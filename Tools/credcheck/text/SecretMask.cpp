@@ -125,6 +125,15 @@ secret_mask::secret_mask(const std::vector<std::string_view>& secrets) {
             return a.prefix_hash != b.prefix_hash ? a.prefix_hash < b.prefix_hash
                                                   : a.length < b.length;
         });
+        // Secrets that share their first `window` bytes and their length are one candidate:
+        // the whole hash tells them apart. So a place where many such secrets could begin (a
+        // fleet's passwords made from one pattern) costs a look-up per length, not per secret.
+        c.candidates.erase(std::unique(c.candidates.begin(), c.candidates.end(),
+                                       [](const candidate& a, const candidate& b) {
+                                           return a.prefix_hash == b.prefix_hash &&
+                                                  a.length == b.length;
+                                       }),
+                           c.candidates.end());
         std::size_t bits = 64;
         while (bits < 16 * c.candidates.size()) {
             bits *= 2;
