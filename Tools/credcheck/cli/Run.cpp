@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -57,12 +58,14 @@ using secret_store =
     std::vector<detail::secret_string, detail::wiping_allocator<detail::secret_string>>;
 
 // The files of a run before any is reported. With several files every report masks every file's
-// passwords, so each file is walked once to gather them; what a stream held cannot be read
-// again, so its walk is kept for its report, while a file is walked afresh when its turn comes.
+// passwords, so they are gathered first: from each file's text alone, with one JSON pass; a
+// stream cannot be read again, so it is walked at once and its walk kept for its report. A lone
+// file is walked once, its walk kept.
 struct prepared_run {
     std::vector<std::optional<file_walk>> kept;
     /// How many files are reported: all, or those before a stream longer than the walk reads.
     std::size_t reported = 0;
+    secret_store secrets;
     std::shared_ptr<const secret_mask> mask;
 };
 
@@ -70,22 +73,39 @@ prepared_run prepare(const options& opts) {
     prepared_run run;
     const std::size_t files = opts.files.size();
     run.kept.resize(files);
-    secret_store secrets;
+    const auto add = [&run](std::string_view secret) { run.secrets.emplace_back(secret); };
     for (run.reported = 0; run.reported < files; ++run.reported) {
         const std::string& file = opts.files[run.reported];
         try {
-            file_walk walk = walk_input(file, opts);
-            secrets.insert(secrets.end(), walk.index.secrets.begin(), walk.index.secrets.end());
-            if (files == 1 || (walk.file && walk.file->stream)) {
-                run.kept[run.reported].emplace(std::move(walk));
+            if (files > 1 && read_secrets(input_path(file), add)) {
+                continue;
             }
+            file_walk walk = walk_input(file, opts);
+            std::for_each(walk.index.secrets.begin(), walk.index.secrets.end(), add);
+            run.kept[run.reported].emplace(std::move(walk));
         } catch (const detail::input_too_long&) {
             break;
         }
     }
-    const std::vector<std::string_view> views(secrets.begin(), secrets.end());
+    const std::vector<std::string_view> views(run.secrets.begin(), run.secrets.end());
     run.mask = std::make_shared<const secret_mask>(mask_for(views, opts.reveal));
     return run;
+}
+
+// The mask for the report of `walk`: the run's, unless the file now holds a password that the
+// run did not gather (it changed since it was read), which a mask of its own covers as well.
+std::shared_ptr<const secret_mask> mask_of(const file_walk& walk, const prepared_run& run,
+                                           const options& opts) {
+    const std::unordered_set<std::string_view> gathered(run.secrets.begin(), run.secrets.end());
+    std::vector<std::string_view> views(run.secrets.begin(), run.secrets.end());
+    bool more = false;
+    for (const std::string& secret : walk.index.secrets) {
+        if (gathered.count(secret) == 0) {
+            views.push_back(secret);
+            more = true;
+        }
+    }
+    return more ? std::make_shared<const secret_mask>(mask_for(views, opts.reveal)) : run.mask;
 }
 
 }  // namespace
@@ -169,14 +189,16 @@ int check(const options& opts, std::ostream& out, std::ostream& err) {
         std::optional<file_report> passing;
         const file_report* current = nullptr;
         try {
-            file_walk walk =
-                run.kept[i] ? std::move(*run.kept[i]) : walk_input(opts.files[i], opts);
+            const bool walked = run.kept[i].has_value();
+            file_walk walk = walked ? std::move(*run.kept[i]) : walk_input(opts.files[i], opts);
             run.kept[i].reset();
+            const std::shared_ptr<const secret_mask> mask =
+                walked ? run.mask : mask_of(walk, run, opts);
             // The last report lives to the end; the others are done with once written.
             if (i + 1 == opts.files.size()) {
-                current = &kept_to_the_end(build_report(std::move(walk), settings, run.mask));
+                current = &kept_to_the_end(build_report(std::move(walk), settings, mask));
             } else {
-                current = &passing.emplace(build_report(std::move(walk), settings, run.mask));
+                current = &passing.emplace(build_report(std::move(walk), settings, mask));
             }
         } catch (const detail::input_too_long&) {
             run.reported = i;
@@ -184,7 +206,7 @@ int check(const options& opts, std::ostream& out, std::ostream& err) {
         }
         writer->file(*current);
         if (current->walk.refusal) {
-            cannot_read(err, current->walk, *run.mask);
+            cannot_read(err, current->walk, *current->mask);
         }
         status = std::max(status, exit_status_for(*current, opts));
     }

@@ -9,6 +9,7 @@
 
 #include <boost/json/error.hpp>
 
+#include <PlainTextFileParser/detail/InputFile.h>
 #include <PlainTextFileParser/detail/SecretMemory.h>
 
 namespace credcheck {
@@ -339,6 +340,25 @@ file_walk walk_file(const std::string& path) {
     }
     observer.finish(out);
     return walk;
+}
+
+bool read_secrets(const std::string& path, const std::function<void(std::string_view)>& add) {
+    const detail::stack_burn burn;
+    detail::InputFile file(path);
+    if (!file.is_open()) {
+        return true;
+    }
+    if (file.is_stream()) {
+        return false;
+    }
+    std::string text = file.read_all();
+    const detail::scoped_wipe<std::string, detail::wipe_string> wipe_text(text);
+    document_index index = index_document(text);
+    for (std::string& secret : index.secrets) {
+        add(secret);
+        detail::wipe_string(secret);
+    }
+    return true;
 }
 
 std::string_view source_entry(const file_walk& walk, entry_source source) {

@@ -14,6 +14,7 @@
 
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -162,6 +163,13 @@ struct file_walk {
 /// would go on with an empty member), and plain_text_detail::input_too_long for a stream longer
 /// than the walk reads.
 file_walk walk_file(const std::string& path);
+
+/// Hands each password the file at `path` holds, kept or not, to `add`, found in its text alone:
+/// what masking every file of a run needs before the first report, at the cost of one JSON
+/// pass rather than a walk. A file that cannot be read holds none. Returns false, handing
+/// nothing, for a stream, whose text cannot be read a second time for its report: walk it
+/// instead. Throws std::bad_alloc.
+bool read_secrets(const std::string& path, const std::function<void(std::string_view)>& add);
 
 /// The text of the document entry that `source` names: the list element. Empty for the two
 /// passwords, and when the index is out of range.
