@@ -256,14 +256,6 @@ def case_passwords_masked():
     check(not unmasked, f"entries shown without the mask: {unmasked}")
 
 
-def case_example_passwords_masked():
-    for args in ([], ["--json"]):
-        done = run(*args, ARGS.example)
-        check(done.returncode == 0, f"example: exit {done.returncode}")
-        for password in passwords_of(ARGS.example):
-            check(password not in done.stdout + done.stderr, f"{args}: example shows a password")
-
-
 def case_reveal_shows_passwords():
     path = fixture("complete.json")
     _, doc = run_json("--reveal", path)
@@ -281,19 +273,12 @@ def case_json_fields():
     check(status == 0, f"exit {status}")
     lines = run("--json", fixture("complete.json")).stdout.splitlines()
     check(lines[0] == "{" and lines[1].startswith('  "file": ') and lines[-1] == "}"
-          and '    "code": 0,' in lines and "  \"entries\": [" in lines,
-          f"--json is not written one member to a line, two spaces a level: {lines[:4]}")
+          and '    "code": 0,' in lines and '    {"key":"' in lines[lines.index('  "entries": [') + 1],
+          f"--json is not one member to a line, two spaces a level, an entry a line: {lines[:4]}")
     check(list(doc) == ["file", "result", "summary", "sources", "entries", "findings", "records",
                         "diagnostics"], f"members {list(doc)}")
     keys = [e["key"] for e in doc["entries"]]
     check(keys == sorted(keys, key=lambda k: k.encode()), f"entries not sorted: {keys}")
-    check(all(set(e) == {"key", "value", "source"} for e in doc["entries"]), "entry members")
-    check(lines[lines.index("  \"entries\": [") + 1].startswith('    {"key":"'),
-          "an entry is not written on one line")
-    check([(s["member"], s["index"]) for s in doc["sources"]] ==
-          [("target_systems", i) for i in range(6)] + [("kms_credentials", 0),
-          ("kms_credentials", 1), ("bmc_credentials", 0), ("bmc_credentials", 1),
-          ("privpassword", 0), ("newpassword", 0)], f"sources {doc['sources']}")
     sources = {e["key"]: doc["sources"][e["source"]] for e in doc["entries"]}
     check(sources["operator@10.1.0.2"] == {"member": "target_systems", "index": 0,
                                            "entry": "ops@10.1.0.1-3", "line": 8, "column": 5},
@@ -301,36 +286,26 @@ def case_json_fields():
     check(sources["privpassword"] == {"member": "privpassword", "index": 0, "entry": None,
                                       "line": 17, "column": 19},
           f"source {sources['privpassword']}")
-    check("svc_store@fd00::1" in keys, f"entry keys {keys}")
     check(doc["summary"] == {"entries": 9, "shadowed": 0, "unknown_aliases": 4,
                              "rejected_scopes": 1, "unusable_members": 0, "findings": 6,
                              "errors": 0, "warnings": 6, "notes": 0},
           f"summary {doc['summary']}")
-    check(all(list(f) == ["rule", "severity", "message", "line", "column", "source"]
-              for f in doc["findings"]), f"finding members {doc['findings'][:1]}")
     check([(f["rule"], f["line"], f["column"]) for f in doc["findings"]] ==
           [("permissions", None, None), ("unknown-alias", 11, 5), ("unknown-alias", 12, 5),
-           ("rejected-scope", 13, 5), ("unknown-alias", 15, 32), ("unknown-alias", 16, 30)],
-          f"findings {doc['findings']}")
+           ("rejected-scope", 13, 5), ("unknown-alias", 15, 32), ("unknown-alias", 16, 30)]
+          and list(doc["findings"][1]) == ["rule", "severity", "message", "line", "column",
+                                           "source"], f"findings {doc['findings']}")
     # A finding about an entry names it by its index among the sources, a finding about the
     # file as a whole names none.
     check([doc["sources"][f["source"]]["line"] if f["source"] is not None else None
            for f in doc["findings"]] == [f["line"] for f in doc["findings"]],
           f"finding sources {[(f['rule'], f['source']) for f in doc['findings']]}")
-    for record in doc["records"]:
-        check(set(record) == {"level", "file", "line", "text"}, f"record members {record}")
     diagnostics = doc["diagnostics"]
-    check(set(diagnostics) == {"file_error", "parse_error", "keys", "unknown_aliases",
-                               "rejected_scopes"},
-          f"diagnostics members {list(diagnostics)}")
-    check([k["key"] for k in diagnostics["keys"]] == KEYS, "diagnostics keys not in member order")
-    bound = {k["key"]: k["bound"] for k in diagnostics["keys"]}
-    check(bound == {"connection_credentials": 3, "target_systems": 6, "kms_credentials": 2,
-                    "bmc_credentials": 2, "privpassword": 1, "newpassword": 1},
-          f"bound counts {bound}")
-    check(all(k["state"] == "bound" and k["problem"] is None for k in diagnostics["keys"]),
-          "a bound key with a problem")
-    check(diagnostics["parse_error"] is None, "parse_error on a valid document")
+    check([(k["key"], k["state"], k["bound"], k["problem"]) for k in diagnostics["keys"]] ==
+          [(key, "bound", bound, None) for key, bound in zip(KEYS, (3, 6, 2, 2, 1, 1))],
+          f"diagnostics keys {diagnostics['keys']}")
+    check(diagnostics["parse_error"] is None and diagnostics["file_error"] is None,
+          "an error on a valid document")
     check(diagnostics["rejected_scopes"] == [{"source": 5, "scope": "10.1.0.999", "line": 13,
                                               "column": 5}],
           f"rejected_scopes {diagnostics['rejected_scopes']}")
@@ -389,28 +364,22 @@ def case_unknown_aliases():
 def case_mistyped_key():
     status, doc = run_json(fixture("mistyped.json"))
     check(status == 1, f"exit {status}")
-    keys = {k["key"]: k for k in doc["diagnostics"]["keys"]}
-    table = [  # key, state, bound, problem
-        ("connection_credentials", "bound", 2, None),
-        ("target_systems", "unusable", None,
-         "/target_systems is a string, expected an array of strings"),
-        ("kms_credentials", "bound", 0, None),
-        ("bmc_credentials", "unusable", None,
-         "/bmc_credentials/1 is a number, expected a string (the whole list is ignored)"),
-        ("privpassword", "unusable", None, "/privpassword is null, expected a string"),
-        ("newpassword", "absent", None, None),
-    ]
-    for key, state, bound, problem in table:
-        got = keys[key]
-        check((got["state"], got["bound"], got["problem"]) == (state, bound, problem),
-              f"{key}: {got}")
-    out = run(fixture("mistyped.json")).stdout + run("--json", fixture("mistyped.json")).stdout
+    states = [(k["key"], k["state"], k["bound"], k["problem"] is None)
+              for k in doc["diagnostics"]["keys"]]
+    check(states == [("connection_credentials", "bound", 2, True),
+                     ("target_systems", "unusable", None, False),
+                     ("kms_credentials", "bound", 0, True),
+                     ("bmc_credentials", "unusable", None, False),
+                     ("privpassword", "unusable", None, False),
+                     ("newpassword", "absent", None, True)], f"keys {states}")
+    human = run(fixture("mistyped.json")).stdout
     for internal in ("St6vector", "NSt7", "boost", ".ipp", "assign failure", "::"):
-        check(internal not in out, f"the report shows {internal!r}")
-    _, body = section(run(fixture("mistyped.json")).stdout, "Why keys are missing")
-    check("target_systems: /target_systems is a string, expected an array of strings" in body,
+        check(internal not in human + run("--json", fixture("mistyped.json")).stdout,
+              f"the report shows {internal!r}")
+    _, body = section(human, "Why keys are missing")
+    check("target_systems: /target_systems is a string, expected an array of strings" in body
+          and "newpassword: absent (optional: hands out nothing)" in body,
           f"human diagnostics {body}")
-    check("newpassword: absent (optional: hands out nothing)" in body, f"human {body}")
 
 
 def case_broken_document():
@@ -647,33 +616,6 @@ def case_masking_holds():
               f"--diff's refusal: {done.stderr!r}")
 
 
-def case_escaping_holds():
-    """Whatever renders as nothing, joins or reorders text is escaped; no run of spaces from the
-    file can push text onto a row of its own."""
-    invisible = ["\u00ad", "\u034f", "\u115f", "\u3164", "\ufeff", "\U000e0000", "\u202e",
-                 "\u2066", "\u200b", "\u2028"]
-    with tempfile.TemporaryDirectory() as directory:
-        path = write_file(directory, "invisible.json", json.dumps({
-            "connection_credentials": {"a": "ro" + "".join(invisible) + "ot:Pw-Inv-1",
-                                       "sp": "u" + " " * 200 + "x:Pw-Inv-2"},
-            "target_systems": ["a@10.0.0.1", "sp@10.0.0.2", "ro\u00adot@10.0.0.3"],
-            "kms_credentials": ["a\u034fb"]}))
-        for args in ([path], ["--verbose", path], ["--all-keys", path]):
-            human = run(*args).stdout
-            shown = [c for c in invisible if c in human]
-            check(not shown, f"{args[:-1]}: shown raw: {[hex(ord(c)) for c in shown]}")
-            for escape in ("\\u00ad", "\\u034f", "\\u115f", "\\u3164", "\\ufeff",
-                           "\\U000e0000", "\\u202e"):
-                check(escape in human, f"{args[:-1]}: {escape} not shown")
-            check("u\\x20{200}x@10.0.0.2" in human, "a run of spaces is not counted")
-            check(not any("    " * 12 in line for line in human.splitlines()),
-                  "a line holds a run of spaces from the file")
-        raw = run("--json", path).stdout
-        check(not any(c in raw for c in invisible), "--json holds an invisible code point raw")
-        check(json.loads(raw)["entries"][0]["key"].startswith("ro\u00ad"),
-              "--json does not keep the text")
-
-
 def case_out_of_memory():
     """Out of memory anywhere in the walk, while a member binds too, is said and exits 2: never
     a report of success with keys missing."""
@@ -681,12 +623,14 @@ def case_out_of_memory():
         print("skipped: memory caps are checked on plain builds only")
         return
     with tempfile.TemporaryDirectory() as directory:
-        targets = [f"a@10.{i >> 16}.{(i >> 8) & 255}.{i & 255}" for i in range(60000)]
+        # Big enough that what the file needs spans several megabytes past the tool's own; the
+        # caps step through them by half a megabyte, from too little to start until it is enough.
+        targets = [f"a@10.0.{i >> 8}.{i & 255}" for i in range(20000)]
         path = write_file(directory, "large.json", json.dumps({
             "connection_credentials": {"a": "u:Pw-Large-1"}, "target_systems": targets}))
         outcomes = set()
-        for megabytes in range(10, 48, 2):
-            limit = megabytes << 20
+        for halves in range(14, 96):
+            megabytes, limit = halves / 2, halves << 19
             done = subprocess.run(
                 [ARGS.tool, "--json", path], capture_output=True, text=True, timeout=120,
                 preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_AS, (limit, limit)),
@@ -697,6 +641,7 @@ def case_out_of_memory():
                 check(json.loads(done.stdout)["summary"]["entries"] == len(targets),
                       f"{megabytes} MB: a report of success with keys missing")
                 outcomes.add("complete")
+                break  # any more memory completes too
             else:
                 check(done.returncode == 2 and done.stderr == "credcheck: out of memory\n",
                       f"{megabytes} MB: exit {done.returncode}: {done.stderr!r}")
@@ -705,51 +650,27 @@ def case_out_of_memory():
 
 
 # Files that pass a careless --strict while the tool family silently receives less than they
-# seem to say: each must fail --strict with a finding of its rule, at its line.
+# seem to say: each must fail --strict with a finding of its rule, at its line. The messages of
+# the rules whose wording the C++ findings test holds are not repeated here.
 STRICT_FILES = [
-    ("a list written twice", "duplicate-member", 1,
-     "'target_systems' is given again at line 3:2, which the tool family gets: a list of 1 "
-     "entry here is dropped",
+    ("a list written twice", "duplicate-member", 1, "",
      '{"target_systems": ["ops@10.0.0.1"],\n'
      ' "connection_credentials": {"ops": "operator:Gx7#qLp2@vR9!mZ"},\n'
      ' "target_systems": ["ops@10.0.0.2"]}'),
-    ("an alias written twice", "duplicate-member", 2,
-     "credential 'ops' is given again at line 3:3, which the tool family gets: the password "
-     "given here is dropped",
-     '{"connection_credentials": {\n'
-     '  "ops": "operator:Gx7#qLp2@vR9!mZ",\n'
-     '  "ops": "operator:Tw8$kMn3#xS4!pQ"},\n'
-     ' "target_systems": ["ops@10.0.0.1"]}'),
-    ("a misspelled member", "unknown-member", 3,
-     "'target_sytems' is no member of a credential file, and is ignored: did you mean "
-     "target_systems?",
-     '{"connection_credentials": {"ops": "operator:Gx7#qLp2@vR9!mZ"},\n'
-     ' "kms_credentials": ["ops"],\n'
-     ' "target_sytems": ["ops@10.0.0.1"]}'),
-    ("a credential no list uses", "unused-credential", 3,
+    ("a credential no list uses", "unused-credential", 2,
      "credential 'spare' is used by no target, KMS or BMC entry",
-     '{"connection_credentials": {\n'
-     '  "ops": "operator:Gx7#qLp2@vR9!mZ",\n'
-     '  "spare": "spare:Tw8$kMn3#xS4!pQ"},\n'
-     ' "target_systems": ["ops@10.0.0.1"]}'),
+     '{"connection_credentials": {"ops": "operator:Gx7#qLp2@vR9!mZ",\n'
+     '  "spare": "spare:Tw8$kMn3#xS4!pQ"}, "target_systems": ["ops@10.0.0.1"]}'),
     ("an entry whose keys others hold", "no-effect", 3,
      "target_systems[1] 'ops@10.0.0.2' hands out no key: the one key it asks for is held already "
      "(the first, operator@10.0.0.2, by target_systems[0] (line 2:21))",
      '{"connection_credentials": {"ops": "operator:Gx7#qLp2@vR9!mZ"},\n'
      ' "target_systems": ["ops@10.0.0.0/30",\n'
      '                    "ops@10.0.0.2"]}'),
-    ("15 /16 blocks behind a 10 KB comment", "many-entries", 3,
-     "the file hands out 983,010 entries from 230 bytes of entries (4273 per byte); the most "
-     "come from target_systems[0] 'ops@10.0.0.0/16' (65,534 addresses): check its host scopes",
-     '// ' + "x" * 10_000 + '\n'
-     '{"connection_credentials": {"ops": "operator:Gx7#qLp2@vR9!mZ"},\n'
-     ' "target_systems": [' + ", ".join(f'"ops@10.{i}.0.0/16"' for i in range(15)) + ']}'),
-    ("a credential without a colon", "no-colon", 2,
+    ("a credential without a colon", "no-colon", 1,
      "credential 'ops' has no ':': its whole text is taken as the user name, and its password "
      "is empty",
-     '{"connection_credentials": {\n'
-     '  "ops": "operator",\n'
-     '  "web": "webadmin:Gx7#qLp2@vR9!mZ"},\n'
+     '{"connection_credentials": {"ops": "operator", "web": "webadmin:Gx7#qLp2@vR9!mZ"},\n'
      ' "target_systems": ["ops@10.0.0.1", "web@10.0.0.2"]}'),
     ("a credential with an empty password", "empty-password", 1,
      "credential 'ops' has an empty password",
@@ -761,14 +682,11 @@ STRICT_FILES = [
      ' "target_systems": ["ops@10.0.0.1"]}'),
     ("a password that is its user name", "password-in-name", 1,
      "the password of credential 'ops' is its user name",
-     '{"connection_credentials": {"ops": "admin:admin"},\n'
-     ' "target_systems": ["ops@10.0.0.1"]}'),
-    ("one password under three aliases", "reused-password", 3,
+     '{"connection_credentials": {"ops": "admin:admin"}, "target_systems": ["ops@10.0.0.1"]}'),
+    ("one password under three aliases", "reused-password", 2,
      "credential 'a', credential 'b' and credential 'c' share one password",
-     '{"connection_credentials": {\n'
-     '  "a": "one:Gx7#qLp2@vR9!mZ",\n'
-     '  "b": "two:Gx7#qLp2@vR9!mZ",\n'
-     '  "c": "three:Gx7#qLp2@vR9!mZ"},\n'
+     '{"connection_credentials": {"a": "one:Gx7#qLp2@vR9!mZ",\n'
+     '  "b": "two:Gx7#qLp2@vR9!mZ", "c": "three:Gx7#qLp2@vR9!mZ"},\n'
      ' "target_systems": ["a@10.0.0.1", "b@10.0.0.2", "c@10.0.0.3"]}'),
 ]
 
@@ -783,18 +701,14 @@ CLEAN_FILE = ('{"connection_credentials": {\n'
 def case_strict_gate():
     with tempfile.TemporaryDirectory() as directory:
         clean = write_file(directory, "clean.json", CLEAN_FILE.encode())
-        done = run("--strict", clean)
-        check(done.returncode == 0, f"a clean file fails --strict:\n{done.stdout}")
         status, doc = run_json("--strict", clean)
         check(status == 0 and doc["findings"] == [], f"findings of a clean file: {doc['findings']}")
         for number, (name, rule, line, message, text) in enumerate(STRICT_FILES):
             path = write_file(directory, f"strict-{number}.json", text.encode())
             status, doc = run_json("--strict", path)
             check(status == 1, f"{name}: --strict exits {status}")
-            found = [(f["rule"], f["line"]) for f in doc["findings"]]
-            check((rule, line) in found, f"{name}: no {rule} at line {line} in {found}")
             said = [f["message"] for f in doc["findings"] if (f["rule"], f["line"]) == (rule, line)]
-            check(said[0].startswith(message), f"{name}: {said[0]!r}")
+            check(said and said[0].startswith(message), f"{name}: no {rule} at line {line}: {said}")
             human = run("--strict", path).stdout
             check(f"warning  {rule}: " in human, f"{name}: {rule} not in the human report")
             # A password that is a user name shows wherever its keys do: that is the finding.
@@ -1047,7 +961,7 @@ def case_pre_commit_hook():
         env.pop("NO_COLOR", None)
         subprocess.run(["git", "init", "-q", work], check=True, env=env)
         write_file(work, "good.json", CLEAN_FILE.encode())
-        write_file(work, "bad.json", STRICT_FILES[1][-1].encode())
+        write_file(work, "bad.json", STRICT_FILES[0][-1].encode())
         subprocess.run(["git", "add", "good.json", "bad.json"], cwd=work, check=True, env=env)
         results = {}
         for name in ("good.json", "bad.json"):
@@ -1126,33 +1040,49 @@ def case_json_schema():
             check(not validator.is_valid(document), f"{name} validates")
 
 
+# What renders as nothing, joins or reorders text.
+INVISIBLE = ["\u00ad", "\u034f", "\u115f", "\u3164", "\ufeff", "\U000e0000", "\u202e",
+             "\u2066", "\u200b", "\u2028"]
+
+
 def case_safe_output():
+    """Controls, invisible and reordering characters of the file or its name are escaped in every
+    mode; no run of spaces from the file can push text onto a row of its own."""
     with tempfile.TemporaryDirectory() as directory:
         document = json.dumps({
             "connection_credentials": {"a\nb": "us\u001b]0;Title\u0007er:Pw-Safe-1",
-                                       "c": "\u009b31m\u202eops:Pw-Safe-2"},
+                                       "c": "\u009b31m\u202eops:Pw-Safe-2",
+                                       "i": "ro" + "".join(INVISIBLE) + "ot:Pw-Inv-1",
+                                       "sp": "u" + " " * 200 + "x:Pw-Inv-2"},
             "target_systems": ["a\nb@10.0.0.1", "c@10.0.0.2", "\u001b[2J@10.0.0.3",
-                               "c@10.0.0.\u001b[31m"],
+                               "c@10.0.0.\u001b[31m", "i@10.0.0.4", "sp@10.0.0.5",
+                               "ro\u00adot@10.0.0.6"],
+            "kms_credentials": ["a\u034fb"],
         }).encode() + b"\n// \xff comment bytes are no text\n"
         for name in ("plain.json", "bad-\xff-\x1b[31m-name.json".encode("latin-1").decode(
                 "utf-8", "surrogateescape")):
             path = write_file(directory, name, document.replace(b"\xff", b" "))
-            for args in ([], ["--verbose"], ["--reveal"]):
+            for args in ([], ["--verbose"], ["--reveal"], ["--all-keys"]):
                 raw = subprocess.run([ARGS.tool, *args, path], capture_output=True,
                                      timeout=60, check=False).stdout
                 controls = [b for b in raw if (b < 0x20 and b != 0x0a) or b == 0x7f]
                 check(not controls, f"{args} {name!r}: raw control bytes {controls[:5]}")
                 text = raw.decode("utf-8")  # raises on invalid UTF-8
-                check(not any(0x80 <= ord(c) <= 0x9f or c == "\u202e" for c in text),
-                      f"{args}: C1 control or override shown raw")
-                check("us\\x1b]0;Title\\x07er@10.0.0.1" in text, f"{args}: user name {text!r}")
-                check("'a\\nb@10.0.0.1'" in text, f"{args}: entry with a newline")
+                shown = [hex(ord(c)) for c in text if 0x80 <= ord(c) <= 0x9f or c in INVISIBLE]
+                check(not shown, f"{args}: shown raw: {shown}")
+                for escaped in ("us\\x1b]0;Title\\x07er@10.0.0.1", "'a\\nb@10.0.0.1'",
+                                "ro\\u00ad\\u034f\\u115f", "u\\x20{200}x@10.0.0.5"):
+                    check(escaped in text, f"{args}: {escaped!r} not shown")
+                check(not any(" " * 48 in line for line in text.splitlines()),
+                      f"{args}: a line holds a run of spaces from the file")
             raw = subprocess.run([ARGS.tool, "--json", path], capture_output=True, timeout=60,
                                  check=False).stdout
             check(not [b for b in raw if b < 0x20 and b != 0x0a], f"{name!r}: control in JSON")
-            doc = json.loads(raw.decode("utf-8"))
-            check(doc["entries"][0]["key"] == "us\u001b]0;Title\u0007er@10.0.0.1",
-                  f"JSON does not keep the text: {doc['entries'][0]['key']!r}")
+            text = raw.decode("utf-8")
+            check(not any(c in text for c in INVISIBLE), "--json holds an invisible code point raw")
+            keys = [e["key"] for e in json.loads(text)["entries"]]
+            check("us\u001b]0;Title\u0007er@10.0.0.1" in keys and keys[0].startswith("ro\u00ad"),
+                  f"JSON does not keep the text: {keys!r}")
 
 
 def case_bounded_padding():
