@@ -518,8 +518,8 @@ HOSTILE_FILES = [
     ("a 4,000-character alias on a /20",
      {"connection_credentials": {"a" * 4000: "operator:Hostile-Alias-Pw"},
       "target_systems": ["a" * 4000 + "@10.30.0.0/20"]}, 4094, 100_000),
-    ("one 8 MB password",
-     {"connection_credentials": {"big": "operator:" + "Pw8" * (8 << 18)},
+    ("one 768 KB password",
+     {"connection_credentials": {"big": "operator:" + "Pw8" * (1 << 18)},
       "target_systems": ["big@10.40.0.1"], "kms_credentials": ["big"]}, 2, 100_000),
     ("10,000 distinct 40-character passwords",
      {"connection_credentials": {f"c{i}": f"user{i}:Pw-{i:08d}-" + "x" * 27
@@ -786,6 +786,18 @@ def sarif_of(*args, **kwargs):
         raise Failure(f"--format sarif {args} is no JSON ({error})") from None
 
 
+def sarif_prints(log, index=None):
+    """The sorted partial fingerprints of a log's results, of one artifact's only if `index`."""
+    return sorted(str(r["partialFingerprints"]) for r in log["runs"][0]["results"]
+                  if index is None or
+                  r["locations"][0]["physicalLocation"]["artifactLocation"]["index"] == index)
+
+
+def sarif_lines(log):
+    return sorted(r["locations"][0]["physicalLocation"].get("region", {}).get("startLine", 0)
+                  for r in log["runs"][0]["results"])
+
+
 def case_sarif():
     with tempfile.TemporaryDirectory() as directory:
         bad_text = ('{"connection_credentials": {"ops": "admin:password1",\n'
@@ -795,65 +807,45 @@ def case_sarif():
         bad = write_file(directory, "bad.json", bad_text.encode(), mode=0o644)
         status, log = sarif_of("--strict", bad)
         check(status == 1, f"--strict --format sarif exits {status}")
-        check(log["version"] == "2.1.0" and "sarif-schema-2.1.0" in log["$schema"],
-              "not a SARIF 2.1.0 log")
-        check(len(log["runs"]) == 1, "not one run")
-        run_ = log["runs"][0]
-        driver = run_["tool"]["driver"]
+        check(log["version"] == "2.1.0" and "sarif-schema-2.1.0" in log["$schema"]
+              and len(log["runs"]) == 1 and "invocations" not in log["runs"][0],
+              "not one run of a SARIF 2.1.0 log that read every file")
+        driver = log["runs"][0]["tool"]["driver"]
         check(driver["name"] == "credcheck" and driver["version"] == ARGS.version,
               f"driver {driver['name']} {driver.get('version')}")
         rules = [rule["id"] for rule in driver["rules"]]
-        for rule in driver["rules"]:
-            check(rule["shortDescription"]["text"] and rule["help"]["text"]
-                  and rule["defaultConfiguration"]["level"] in ("error", "warning", "note"),
-                  f"rule {rule['id']} lacks a description")
-        results = run_["results"]
-        found = {r["ruleId"] for r in results}
+        results = log["runs"][0]["results"]
         check({"weak-password", "unused-credential", "unknown-alias", "no-effect",
-               "unknown-member", "permissions"} <= found, f"results {sorted(found)}")
+               "unknown-member", "permissions"} <= {r["ruleId"] for r in results},
+              f"results {results}")
         for result in results:
-            check(result["ruleId"] in rules, f"undeclared rule {result['ruleId']}")
             check(rules[result["ruleIndex"]] == result["ruleId"], "ruleIndex")
-            check(result["level"] in ("error", "warning", "note"), f"level {result['level']}")
-            check(result["message"]["text"], "empty message")
+            check(result["level"] in ("error", "warning", "note") and result["message"]["text"],
+                  f"level {result['level']}, message {result['message']}")
             (location,) = result["locations"]
             check(location["physicalLocation"]["artifactLocation"]["uri"] == bad,
                   f"uri {location['physicalLocation']['artifactLocation']['uri']}")
-            region = location["physicalLocation"].get("region")
-            check(region is not None or result["ruleId"] == "permissions", "no region")
-        text = json.dumps(log)
+            check("region" in location["physicalLocation"] or result["ruleId"] == "permissions",
+                  "no region")
         for password in passwords_of(bad):
-            check(password not in text, "the SARIF log shows a password")
+            check(password not in json.dumps(log), "the SARIF log shows a password")
+        check(len(set(sarif_prints(log))) == len(results), "two results share a fingerprint")
         # Lines added at the top move every region and change no fingerprint.
         write_file(directory, "bad.json", ("// a comment\n// and another\n" + bad_text).encode(),
                    mode=0o644)
-        _, moved_log = sarif_of("--strict", bad)
-        fingerprints = [(r["ruleId"], r["partialFingerprints"]) for r in results]
-        moved_prints = [(r["ruleId"], r["partialFingerprints"])
-                        for r in moved_log["runs"][0]["results"]]
-        check(sorted(map(str, fingerprints)) == sorted(map(str, moved_prints)),
-              "fingerprints moved with the lines")
-        lines = sorted(r["locations"][0]["physicalLocation"].get("region", {}).get("startLine", 0)
-                       for r in results)
-        moved_lines = sorted(r["locations"][0]["physicalLocation"].get("region", {})
-                             .get("startLine", 0) for r in moved_log["runs"][0]["results"])
-        check(moved_lines == [line + 2 if line else 0 for line in lines], "regions did not move")
-        check(len({str(r["partialFingerprints"]) for r in results}) == len(results),
-              "two results share a fingerprint")
+        _, moved = sarif_of("--strict", bad)
+        check(sarif_prints(moved) == sarif_prints(log), "fingerprints moved with the lines")
+        check(sarif_lines(moved) == [n + 2 if n else 0 for n in sarif_lines(log)],
+              "regions did not move")
         # A fingerprint depends on its own file's content only: not on another file of the run
         # (whose password is this file's alias), nor on how the path is spelled.
-        other = write_file(directory, "other.json", json.dumps({
+        write_file(directory, "other.json", json.dumps({
             "connection_credentials": {"x": "u:ghost"}, "privpassword": "spare"}).encode())
-        def prints(*paths):
-            _, of = sarif_of("--strict", *paths, cwd=directory)
-            return sorted(str(r["partialFingerprints"]) for r in of["runs"][0]["results"]
-                          if r["locations"][0]["physicalLocation"]["artifactLocation"]["index"]
-                          == 0)
-        alone = prints("bad.json")
-        check(alone == prints("bad.json", "other.json") == prints("./bad.json"),
-              "fingerprints change with the other files of the run or the path's spelling")
+        alone = sarif_prints(sarif_of("--strict", "bad.json", cwd=directory)[1], 0)
+        for paths in (["bad.json", "other.json"], ["./bad.json"]):
+            check(sarif_prints(sarif_of("--strict", *paths, cwd=directory)[1], 0) == alone,
+                  f"fingerprints change with {paths}")
         # A file that cannot be read is no clean file: the run did not succeed, and says where.
-        check("invocations" not in run_, "a run that read every file reports invocations")
         missing = os.path.join(directory, "missing.json")
         status, log = sarif_of(bad, missing)
         (invocation,) = log["runs"][0]["invocations"]
@@ -865,8 +857,7 @@ def case_sarif():
               f"exit {status}, invocations {log['runs'][0]['invocations']}")
         # The artifact's URI is the path as it was given, percent-encoded where a URI needs it.
         odd = write_file(directory, "bad file Z\u00e9.json", bad_text.encode())
-        _, log = sarif_of("--strict", odd)
-        uri = log["runs"][0]["artifacts"][0]["location"]["uri"]
+        uri = sarif_of("--strict", odd)[1]["runs"][0]["artifacts"][0]["location"]["uri"]
         check(uri == directory + "/bad%20file%20Z%C3%A9.json", f"uri {uri}")
 
 
@@ -879,7 +870,6 @@ def case_colour_options():
         ([], {}, False),
         ([], {"FORCE_COLOR": "1"}, True),
         ([], {"FORCE_COLOR": "0"}, False),
-        ([], {"NO_COLOR": "1"}, False),
         (["--color=always"], {"NO_COLOR": "1"}, True),
         (["--color", "always"], {}, True),
         (["--color=never"], {"FORCE_COLOR": "1"}, False),
@@ -888,38 +878,25 @@ def case_colour_options():
     for args, env, wanted in table:
         check((coloured in run(*args, path, env=env).stdout) == wanted,
               f"a pipe, {args} {env}: colour is not {wanted}")
-    check(coloured in run_on_terminal(path), "a terminal is not coloured")
     for env in ({"NO_COLOR": "1"}, {"NO_COLOR": "0"}, {"TERM": "dumb"}):
         check(coloured not in run_on_terminal(path, env=env), f"{env} on a terminal")
     check(coloured not in run_on_terminal("--color=never", path), "--color=never on a terminal")
-    check(coloured not in run("--json", "--color=always", path).stdout, "colour in --json")
+    check("\033[" not in run("--json", "--color=always", path).stdout, "colour in --json")
 
 
 def case_options_in_any_order():
     example = ARGS.example
     edited = os.path.join(os.path.dirname(example), "credentials-next.json")
-    forms = [
-        ["--json", "--diff", example, edited],
-        ["--diff", "--json", example, edited],
-        ["--diff", example, edited, "--json"],
-        [example, "--diff", "--json", edited],
-        ["--json", "--", example, edited, "--diff"][:-1] + [],
-    ]
     expected = run("--json", "--diff", example, edited)
-    check(expected.returncode == 1, f"--diff exits {expected.returncode}")
-    for args in forms[:4] + [["--format=json", "--diff", example, edited]]:
+    for args in (["--diff", example, edited, "--json"], [example, "--diff", "--json", edited],
+                 ["--format=json", "--diff", example, edited]):
         done = run(*args)
         check((done.returncode, done.stdout) == (expected.returncode, expected.stdout),
               f"{args} differs")
-    revealed = run("--reveal", "--diff", example, edited)
-    for args in (["--diff", "--reveal", example, edited], [example, edited, "--reveal", "--diff"]):
-        check(run(*args).stdout == revealed.stdout, f"{args} differs")
     path = fixture("complete.json")
     one = run("--strict", "--json", "--host", "10.1.0.2", path)
-    for args in ([path, "--strict", "--json", "--host", "10.1.0.2"],
-                 ["--host", "10.1.0.2", path, "--json", "--strict"]):
-        done = run(*args)
-        check((done.returncode, done.stdout) == (one.returncode, one.stdout), f"{args} differs")
+    done = run("--host", "10.1.0.2", path, "--json", "--strict")
+    check((done.returncode, done.stdout) == (one.returncode, one.stdout), "options after FILE")
 
 
 def case_several_files():
@@ -995,8 +972,6 @@ def case_json_schema():
         schema = json.load(f)
     jsonschema.Draft202012Validator.check_schema(schema)
     validator = jsonschema.Draft202012Validator(schema)
-    for prop in schema["properties"].values():
-        check(prop.get("description"), "a member without a description")
     example = ARGS.example
     with tempfile.TemporaryDirectory() as directory:
         generated = write_file(directory, "generated.json", json.dumps({
@@ -1031,9 +1006,6 @@ def case_json_schema():
             "a list holding a number": {"kms_credentials": ["a", 1]},
             "a password as a number": {"privpassword": 1234},
             "a member in another case": {"Target_Systems": []},
-            "a member with a hyphen": {"kms-credentials": []},
-            "a member with a separator it does not have": {"priv_password": "x"},
-            "a member run together": {"connectioncredentials": {}},
             "an array at the top": [],
         }
         for name, document in wrong.items():
@@ -1117,8 +1089,6 @@ def case_shadowed_keys():
         check(second["key"] == "u@bmc-password"
               and doc["sources"][second["first_dropped"][0]]["member"] == "bmc_credentials",
               f"second {second}")
-        check("reserved-host" in [f["rule"] for f in doc["findings"]],
-              "no warning for a target named bmc-password")
         heading, body = section(run(path).stdout, "Shadowed keys")
         check(heading == "Shadowed keys (2)", f"heading {heading!r}")
         check(body[:2] == ["u@10.0.0.2: kept target_systems[0] 'a@10.0.0.0/30' (line 1:93)",
@@ -1128,15 +1098,6 @@ def case_shadowed_keys():
         _, body = section(run("--reveal", path).stdout, "Shadowed keys")
         check(body[0].endswith("'Pw-Shadow-1'") and "'Pw-Shadow-2'" in body[1],
               f"--reveal {body}")
-        # What an entry that adds keys loses, counted.
-        some = write_file(directory, "some.json", json.dumps({
-            "connection_credentials": {"a": "u:Pw-Shadow-1", "b": "u:Pw-Shadow-2"},
-            "target_systems": ["a@10.0.0.0/30", "b@10.0.0.2-3", "b@10.0.0.1-4"]}))
-        _, doc = run_json(some)
-        said = [f["message"].split(" (")[0] for f in doc["findings"] if f["rule"] == "shadowed-key"]
-        check(said == ["target_systems[1] 'b@10.0.0.2-3': 1 key it asks for is held already",
-                       "target_systems[2] 'b@10.0.0.1-4': 3 keys it asks for are held already"],
-              f"shadowed-key messages {said}")
         # An entry written twice loses nothing: its dropped keys have the same password.
         twice = write_file(directory, "twice.json", json.dumps({
             "connection_credentials": {"a": "u:Pw-Shadow-1"},
@@ -1186,13 +1147,9 @@ def case_diff():
             (["--diff", example, edited], 1),
             (["--json", "--diff", example, edited], 1),
             (["--diff", example, os.path.join(directory, "missing.json")], 2),
-            (["--diff", example], 2),
-            (["--diff", example, edited, example], 2),
-            (["--diff", example, ""], 2),
             (["--strict", "--diff", example, edited], 2),
             (["--diff", "--max-entries", "5", example, edited], 2),
             (["--diff", example, edited, "--max-password-checks", "5"], 2),
-            (["--diff", "--format", "gcc", example, edited], 2),
             (["--diff", "--verbose", example, edited], 2),
             (["--all-keys", "--diff", example, edited], 2),
         ]
@@ -1218,9 +1175,6 @@ def case_diff():
     _, body = section(run("--reveal", "--diff", example, edited).stdout, "Password changed")
     check("root@10.20.9.1 password changed: target_systems[6] '10.20.9.1' 'Def4ult-R00t' -> "
           "target_systems[7] '10.20.9.1' 'N3w-R00t-2027'" in body, f"--reveal --diff {body}")
-    _, body = section(run("--diff", example, edited).stdout, "Added")
-    check(body == ["svc_storage@10.20.2.13 \u2026 svc_storage@10.20.2.20 (8 keys) added: "
-                   "target_systems[3] 'storage@10.20.2.10-20'"], f"folding {body}")
     # The results: one line when both files give the same, else each; and a word when nothing
     # changed, rather than nothing.
     same = run("--diff", example, example).stdout
@@ -1269,16 +1223,12 @@ def run_on_terminal(*args, env=None):
 
 
 def case_colour():
-    path = fixture("complete.json")
-    shown = run_on_terminal(path)
+    shown = run_on_terminal(fixture("complete.json"))
     check("\033[1mResult\033[0m" in shown, "headings are not bold")
     check("\033[32mRESULT_SUCCEED\033[0m" in shown, "success is not green")
     broken = run_on_terminal(fixture("broken.json"))
     check("\033[31mRESULT_INVALID_FILE\033[0m" in broken, "a failed result is not red")
     check("\033[2m(none)\033[0m" in broken, "the empty note is not dim")
-    check("\033[" not in run_on_terminal(path, env={"NO_COLOR": "1"}), "colour despite NO_COLOR")
-    check("\033[" not in run(path).stdout, "colour into a pipe")
-    check("\033[" not in run_on_terminal("--json", path), "colour in --json output")
 
 
 def case_readme_example():
