@@ -3,7 +3,6 @@
 // tables of its own.
 
 #include <cstring>
-#include <map>
 #include <set>
 
 #include <gtest/gtest.h>
@@ -15,18 +14,12 @@
 namespace {
 
 TEST(ResultRegistryTables, HoldExactlyTheCatalogueAfterLoad) {
-    // Rows per category, counted from the family's catalogue.
-    const std::map<int, std::size_t> expected_rows = {
-        {1, 37}, {2, 9},  {3, 5},  {4, 33},  {10, 10}, {18, 11}, {20, 1}, {24, 20},
-        {35, 4}, {44, 5}, {58, 3}, {59, 17}, {61, 4},  {62, 3},  {63, 2}};
-
-    EXPECT_EQ(general_result_messages().size(), 67u);
     const auto& categories = category_result_messages();
-    ASSERT_EQ(categories.size(), expected_rows.size());
-    for (const auto& [category, rows] : expected_rows) {
-        ASSERT_EQ(categories.count(category), 1u) << "category " << category;
-        EXPECT_EQ(categories.at(category).size(), rows) << "category " << category;
+    std::size_t rows = general_result_messages().size();
+    for (const auto& [category, messages] : categories) {
+        rows += messages.size();
     }
+    EXPECT_EQ(rows, std::size(result_code_catalogue));
     for (const result_code_entry& entry : result_code_catalogue) {
         const std::string expected(entry.message);
         if (entry.category == 0) {
