@@ -155,17 +155,11 @@ def case_exit_statuses():
             ([fixture("complete.json")], 0),
             ([fixture("mistyped.json")], 1),
             ([fixture("broken.json")], 1),
-            (["--json", fixture("complete.json")], 0),
-            (["--strict", clean], 0),
             (["--strict", "--json", clean], 0),
             (["--strict", fixture("complete.json")], 1),  # unknown aliases, a rejected scope
             (["--strict", private_copy(directory, "complete.json")], 1),
             (["--strict", write_file(directory, "open.json", open(clean).read(), 0o644)], 1),
-            (["--host", "10.0.0.1", clean], 0),
-            (["--host", "10.0.0.2", clean], 1),
-            ([fixture("complete.json"), fixture("mistyped.json")], 1),  # the highest
-            ([clean, fixture("no-such-file.json"), clean], 2),
-            (["--help"], 0),
+            ([clean, fixture("no-such-file.json"), clean], 2),  # the highest
             (["--version"], 0),
         ]
         for args, expected in table:
@@ -312,20 +306,17 @@ def case_json_fields():
 
 
 def case_log_records():
-    expected = {"level": 1, "text": "The format of host <ops@10.1.0.999> is invalid"}
+    rejected = "The format of host <ops@10.1.0.999> is invalid"
     trace = "Enter PlainTextParser::parse"
-    for verbose in (False, True):
-        args = ["--verbose"] if verbose else []
+    for args in ([], ["--verbose"]):
         _, doc = run_json(*args, fixture("complete.json"))
-        texts = [r["text"] for r in doc["records"]]
-        check(any(r["level"] == expected["level"] and r["text"] == expected["text"]
-                  and r["file"] and r["line"] > 0 for r in doc["records"]),
-              f"verbose={verbose}: rejected scope record missing from {doc['records']}")
-        check((trace in texts) == verbose, f"verbose={verbose}: trace record shown: {texts}")
+        check(any(r["level"] == 1 and r["text"] == rejected and r["file"] and r["line"] > 0
+                  for r in doc["records"]), f"{args}: rejected scope record missing")
+        check((trace in [r["text"] for r in doc["records"]]) == bool(args), f"{args}: trace record")
         heading, body = section(run(*args, fixture("complete.json")).stdout, "Log records")
         check(heading == f"Log records ({len(doc['records'])})", f"records heading {heading!r}")
-        check(any(expected["text"] in line for line in body), f"human records {body}")
-        check(any(trace in line for line in body) == verbose, f"human trace record: {body}")
+        check(any(rejected in line for line in body)
+              and any(trace in line for line in body) == bool(args), f"human records {body}")
     _, body = section(run("--verbose", fixture("complete.json")).stdout, "Targets")
     check(body == ["target_systems[0] 'ops@10.1.0.1-3' (line 8:5): 3 addresses",
                    "target_systems[1] 'lab@east@10.1.5.9' (line 9:5): 1 address",
@@ -482,24 +473,18 @@ def case_help_and_version():
 
 
 def case_permission_warning():
-    table = [(0o644, True), (0o640, True), (0o604, True), (0o600, False), (0o400, False)]
     with tempfile.TemporaryDirectory() as directory:
         path = os.path.join(directory, "credentials.json")
         shutil.copyfile(fixture("complete.json"), path)
-        for mode, warned in table:
+        for mode, warned in ((0o640, True), (0o604, True), (0o600, False), (0o400, False)):
             os.chmod(path, mode)
             done = run(path)
-            check(done.returncode == 0, f"mode {mode:04o}: exit {done.returncode}")
             line = (f"warning  permissions: permissions {mode:04o} for '{path}' are too open; "
                     "credential files should be readable by their owner only (chmod 600)")
-            _, body = section(done.stdout, "Result")
             findings = section(done.stdout, "Findings")[1]
-            check(any(f.startswith("file ") and f.endswith(line) for f in findings) == warned,
-                  f"mode {mode:04o}: expected the warning: {warned}")
-            check((", 6 warnings," in body[2]) == warned, f"mode {mode:04o}: summary {body[2]!r}")
-            _, doc = run_json(path)
-            rules = [f["rule"] for f in doc["findings"]]
-            check(("permissions" in rules) == warned, f"mode {mode:04o}: findings {rules}")
+            check(done.returncode == 0 and any(f.startswith("file ") and f.endswith(line)
+                                               for f in findings) == warned,
+                  f"mode {mode:04o}: exit {done.returncode}, expected the warning: {warned}")
 
 
 def under_sanitizer():
