@@ -464,7 +464,7 @@ def case_help_and_version():
                  "Exit status", "  0  ", "  1  ", "  2  "):
         check(text in done.stdout, f"--help does not mention {text!r}")
     # The formats, from their registry, joined as a sentence.
-    check(re.search(r"  text \(for a person\), json \(for scripts\), sarif \([^)]*\) or gcc \(",
+    check(re.search(r"  text \(for a person\), json \(for scripts\), sarif \([^)]*\), gcc \([^)]*\) or github \(",
                     done.stdout) is not None, "--help does not list the formats as a sentence")
     # Every rule on a line of its own, as the bash completion of --ignore reads them.
     listed = re.findall(r"^  ([a-z][a-z-]*) +(?:error|warning|note): ", done.stdout, re.M)
