@@ -83,12 +83,12 @@ public:
         return std::move(found_);
     }
 
-    void add(rule which, std::string_view subject, report_text message, text_position at = {},
+    void add(rule which, std::string subject, report_text message, text_position at = {},
              std::optional<entry_source> source = std::nullopt,
              std::optional<severity> level = std::nullopt) {
         const rule_info& info = info_of(which);
         found_.push_back({&info, level.value_or(info.level), std::move(message), at, source,
-                          std::string(subject)});
+                          std::move(subject)});
     }
 
     // A finding about one entry of the file, at the entry; `key`, when given, is the key it is
@@ -102,7 +102,8 @@ public:
         subject += source_entry(walk_, source);
         subject += '\n';
         subject += key;
-        add(which, subject, std::move(message), source_position(walk_, source), source, level);
+        add(which, std::move(subject), std::move(message), source_position(walk_, source), source,
+            level);
     }
 
     // The passwords of the file, found once for the rules that judge them.

@@ -48,12 +48,14 @@ struct key_text {
     std::string_view text;
 };
 
+/// A piece of a report_text: text of one origin. It views the report_text it came from.
 struct text_piece {
-    std::string text;
+    std::string_view text;
     origin from;
 };
 
-/// The tool's words and the file's text, in order.
+/// The tool's words and the file's text, in order. The pieces are kept as one string and where
+/// each ends: a report of many findings holds two blocks per sentence, not one per piece.
 class report_text {
 public:
     report_text() = default;
@@ -64,37 +66,43 @@ public:
     report_text& operator<<(file_text text) { return add(text.text, origin::file); }
     report_text& operator<<(key_text text) { return add(text.text, origin::key); }
     report_text& operator<<(const report_text& more) {
-        for (const text_piece& piece : more.pieces_) {
+        for (const text_piece& piece : more.pieces()) {
             add(piece.text, piece.from);
         }
         return *this;
     }
 
-    const std::vector<text_piece>& pieces() const { return pieces_; }
-    bool empty() const { return pieces_.empty(); }
-    /// Every piece as it stands, unmasked and unescaped: for comparing and testing.
-    std::string raw() const {
-        std::string text;
-        for (const text_piece& piece : pieces_) {
-            text += piece.text;
+    /// The pieces in order, viewing this text: valid while it lives unchanged.
+    std::vector<text_piece> pieces() const {
+        std::vector<text_piece> all;
+        all.reserve(ends_.size());
+        std::size_t begin = 0;
+        for (const auto& [end, from] : ends_) {
+            all.push_back({std::string_view(text_).substr(begin, end - begin), from});
+            begin = end;
         }
-        return text;
+        return all;
     }
+    bool empty() const { return ends_.empty(); }
+    /// Every piece as it stands, unmasked and unescaped: for comparing and testing.
+    const std::string& raw() const { return text_; }
 
 private:
     report_text& add(std::string_view text, origin from) {
         if (text.empty()) {
             return *this;
         }
-        if (!pieces_.empty() && pieces_.back().from == from) {
-            pieces_.back().text += text;
+        text_ += text;
+        if (!ends_.empty() && ends_.back().second == from) {
+            ends_.back().first = text_.size();
         } else {
-            pieces_.push_back({std::string(text), from});
+            ends_.emplace_back(text_.size(), from);
         }
         return *this;
     }
 
-    std::vector<text_piece> pieces_;
+    std::string text_;
+    std::vector<std::pair<std::size_t, origin>> ends_;
 };
 
 /// `text` quoted as reports quote a name or an entry of the file: 'text'.
