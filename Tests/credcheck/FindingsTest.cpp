@@ -585,3 +585,14 @@ TEST(Grouped, PutsCommasBetweenThousands) {
 }
 
 }  // namespace
+
+namespace {
+
+// The help of parse-error states the nesting limit in words: it must be the parser's.
+TEST(Rules, ParseErrorHelpStatesTheParsersDepthLimit) {
+    const std::string limit =
+        "at most " + std::to_string(credential_parse_options().max_depth) + " levels";
+    EXPECT_NE(info_of(credcheck::rule::parse_error).help.find(limit), std::string_view::npos);
+}
+
+}  // namespace
