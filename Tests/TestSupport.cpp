@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -52,6 +53,29 @@ std::string TempDir::write(const std::string& name, const std::string& content) 
     const auto file = path_ / name;
     std::ofstream(file, std::ios::binary) << content;
     return file.string();
+}
+
+PipeSource::PipeSource(std::string text) {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe2 failed");
+    }
+    reader_ = ends[0];
+    writer_ = std::thread([text = std::move(text), fd = ends[1]] {
+        for (std::size_t done = 0; done < text.size();) {
+            const ssize_t wrote = ::write(fd, text.data() + done, text.size() - done);
+            if (wrote <= 0) {
+                break;
+            }
+            done += static_cast<std::size_t>(wrote);
+        }
+        ::close(fd);
+    });
+}
+
+PipeSource::~PipeSource() {
+    ::close(reader_);
+    writer_.join();
 }
 
 LogCapture::LogCapture()

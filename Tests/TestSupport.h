@@ -1,8 +1,9 @@
 #pragma once
-// Helpers shared by the tests: a scratch directory and a capture of the log records.
+// Helpers shared by the tests: a scratch directory, a pipe and a capture of the log records.
 
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <Kelvor/Log.h>
@@ -26,6 +27,22 @@ public:
 
 private:
     std::filesystem::path path_;
+};
+
+/// Writes `text` into a pipe from another thread; path() names the reading end as a shell's
+/// process substitution does. The reading end is closed when the object ends.
+class PipeSource {
+public:
+    explicit PipeSource(std::string text);
+    ~PipeSource();
+    PipeSource(const PipeSource&) = delete;
+    PipeSource& operator=(const PipeSource&) = delete;
+
+    std::string path() const { return "/dev/fd/" + std::to_string(reader_); }
+
+private:
+    int reader_ = -1;
+    std::thread writer_;
 };
 
 /// Collects the log records emitted while it lives, in place of the default sink.
