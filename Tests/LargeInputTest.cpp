@@ -1,12 +1,6 @@
 // Credential files of hostile size. Slow, so they carry the CTest label "large" and run apart
 // from the default suite.
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <thread>
-
 #include <gtest/gtest.h>
 
 #include <PlainTextFileParser/PlainTextFileParser.h>
@@ -37,31 +31,13 @@ TEST(LargeInput, EndlessStreamIsNoDocument) {
 // A document that fits, followed by more than the limit of whitespace: cut at the limit it would
 // still parse, so it must not be taken for the part that fits.
 TEST(LargeInput, StreamPastTheLimitIsNotCut) {
-    const std::string head = R"({"privpassword": "p"})";
     for (const std::size_t length :
          {plain_text_detail::STREAM_LIMIT, plain_text_detail::STREAM_LIMIT + 1}) {
-        int ends[2];
-        ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
-        std::thread writer([&] {
-            std::string block = head;
-            block.resize(1 << 20, ' ');
-            for (std::size_t done = 0; done < length;) {
-                const std::size_t part = std::min(block.size(), length - done);
-                const ssize_t wrote = ::write(ends[1], block.data(), part);
-                if (wrote <= 0) {
-                    break;
-                }
-                done += static_cast<std::size_t>(wrote);
-                block.assign(block.size(), ' ');
-            }
-            ::close(ends[1]);
-        });
+        std::string text = R"({"privpassword": "p"})";
+        text.resize(length, ' ');
+        const test_support::PipeSource pipe(std::move(text));
         string_map map;
-        const CorvexResult result =
-            PlainTextParser::parse("/dev/fd/" + std::to_string(ends[0]), map);
-        ::close(ends[0]);
-        writer.join();
-        EXPECT_EQ(result.code,
+        EXPECT_EQ(PlainTextParser::parse(pipe.path(), map).code,
                   length > plain_text_detail::STREAM_LIMIT ? RESULT_INVALID_FILE : RESULT_SUCCEED)
             << length;
     }
