@@ -226,6 +226,13 @@ TEST(JsonGet, FailureNamesPointerAndTypeAndKeepsItsCause) {
     EXPECT_FALSE(json_assign(root, "/a", target));
 }
 
+// A bound record's passwords end empty once wiped; names, targets and lists stay.
+TEST(WipeRecord, EmptiesEveryPasswordAndNothingElse) {
+    plain_text_info record = {{{"a", "u:p"}}, {"a@h"}, {"a"}, {"b"}, "pp", "np"};
+    plain_text_detail::wipe_record(record);
+    EXPECT_EQ(record, (plain_text_info{{{"a", ""}}, {"a@h"}, {"a"}, {"b"}, "", ""}));
+}
+
 TEST(ReadJson, ReadsFromTheCurrentPosition) {
     std::istringstream stream("garbage{\"a\": [1, 2]}");
     stream.seekg(7);
