@@ -51,15 +51,16 @@ int main(int argc, char** argv) {
     // checking a file matters more than the guard, and says nothing, since editors and hooks
     // that run it show whatever it writes to standard error as a problem of the file.
     ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
-    // Reports are written in blocks; standard output need not keep pace with C's stdio.
-    std::ios::sync_with_stdio(false);
-    const credcheck::command_line command =
-        credcheck::parse_command_line(argc, argv, std::cout, std::cerr);
-    if (command.exit_status) {
-        return flushed(*command.exit_status);
-    }
-    const credcheck::options& opts = command.opts;
     try {
+        // Reports are written in blocks; standard output need not keep pace with C's stdio.
+        // Its buffers are allocated here: memory can run out before the first file is read.
+        std::ios::sync_with_stdio(false);
+        const credcheck::command_line command =
+            credcheck::parse_command_line(argc, argv, std::cout, std::cerr);
+        if (command.exit_status) {
+            return flushed(*command.exit_status);
+        }
+        const credcheck::options& opts = command.opts;
         return flushed(opts.diff ? credcheck::compare(opts, std::cout, std::cerr)
                                  : credcheck::check(opts, std::cout, std::cerr));
     } catch (const credcheck::output_failed&) {
