@@ -825,6 +825,12 @@ def case_sarif():
         for paths in (["bad.json", "other.json"], ["./bad.json"]):
             check(sarif_prints(sarif_of("--strict", *paths, cwd=directory)[1], 0) == alone,
                   f"fingerprints change with {paths}")
+        # The fingerprints are the same on every machine and in every version, as code
+        # scanning matches a result across runs by them.
+        prints = [r["partialFingerprints"]["credcheckFinding/v1"]
+                  for r in sarif_of(ARGS.example)[1]["runs"][0]["results"]]
+        check(sorted(prints) == ["0fc31d281cc0e3f0", "3e6ffa46b7f93f76", "ce5686c7a73f35fb",
+                                 "fe0725f9c3453f11"], f"the example's fingerprints {prints}")
         # A file that cannot be read is no clean file: the run did not succeed, and says where.
         missing = os.path.join(directory, "missing.json")
         status, log = sarif_of(bad, missing)
