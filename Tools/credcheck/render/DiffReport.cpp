@@ -154,16 +154,6 @@ void write_side(json_writer& json, const file_walk& walk, const key_side& side, 
     json.end_object();
 }
 
-// Every source of a side, each once, as the report of one file lists them.
-void write_sources(json_writer& json, const file_walk& walk) {
-    json.begin_array();
-    const std::size_t count = source_count(walk);
-    for (std::size_t i = 0; i < count; ++i) {
-        write_source(json, walk, source_numbered(walk, i));
-    }
-    json.end_array();
-}
-
 void write_file(json_writer& json, const file_walk& walk) {
     json.begin_object();
     json.key("file").value(file_text{walk.path});

@@ -48,15 +48,6 @@ void write_entry(json_writer& json, const file_report& r, const handed_entry& en
     json.end_object();
 }
 
-void write_sources(json_writer& json, const file_walk& walk) {
-    json.begin_array();
-    const std::size_t count = source_count(walk);
-    for (std::size_t i = 0; i < count; ++i) {
-        write_source(json, walk, source_numbered(walk, i));
-    }
-    json.end_array();
-}
-
 void write_records(json_writer& json, const file_report& r) {
     json.begin_array();
     for (const Kelvor::LogRecord& record : r.records) {
@@ -183,6 +174,15 @@ void write_source(json_writer& json, const file_walk& walk, entry_source source)
     }
     write_position(json, source_position(walk, source));
     json.end_object();
+}
+
+void write_sources(json_writer& json, const file_walk& walk) {
+    json.begin_array();
+    const std::size_t count = source_count(walk);
+    for (std::size_t i = 0; i < count; ++i) {
+        write_source(json, walk, source_numbered(walk, i));
+    }
+    json.end_array();
 }
 
 void write_result(json_writer& json, const CorvexResult& result) {

@@ -25,6 +25,9 @@ std::unique_ptr<reporter> make_json_reporter(std::ostream& out, const render_set
 /// gives it (null when unknown).
 void write_source(json_writer& json, const file_walk& walk, entry_source source);
 
+/// Every source of `walk`, each once, in the order source_number counts them.
+void write_sources(json_writer& json, const file_walk& walk);
+
 /// The result as {"code", "hex", "name", "message", "detail"}.
 void write_result(json_writer& json, const CorvexResult& result);
 
