@@ -54,17 +54,9 @@ std::string command_property(std::string_view text) {
     return out;
 }
 
-// The runner's annotation levels: a note is a notice.
+// The runner's annotation levels are the severities' names, but that a note is a notice.
 std::string_view command_of(severity level) {
-    switch (level) {
-        case severity::error:
-            return "error";
-        case severity::warning:
-            return "warning";
-        case severity::note:
-            break;
-    }
-    return "notice";
+    return level == severity::note ? "notice" : severity_name(level);
 }
 
 // One command per finding, the file's name and the message escaped for a terminal first (the
