@@ -19,61 +19,39 @@ namespace {
 
 using namespace credcheck;
 
+// What the terminal shows is the logging stand-in's escape, tested with it; JSON keeps the text,
+// escaping what JSON must and replacing what is no UTF-8.
 struct TextCase {
     const char* name;
     std::string raw;
-    std::string terminal;  // as terminal_text shows it
-    std::string json;      // as json_quoted writes it, quotes included
+    std::string json;  // as json_quoted writes it, quotes included
 };
 
 const TextCase kTexts[] = {
-    {"Plain", "admin@10.0.0.7", "admin@10.0.0.7", "\"admin@10.0.0.7\""},
-    {"NewlineForgesNoLine", "a\nb\r\tc", "a\\nb\\r\\tc", "\"a\\nb\\r\\tc\""},
-    {"BackspaceAndFormFeed", "a\bb\fc", "a\\x08b\\x0cc", "\"a\\bb\\fc\""},
-    {"WindowTitle", "\x1b]0;x\x07", "\\x1b]0;x\\x07", "\"\\u001b]0;x\\u0007\""},
-    {"Nul", std::string("a\0b", 3), "a\\x00b", "\"a\\u0000b\""},
-    {"Delete", "\x7f", "\\x7f", "\"\\u007f\""},
-    {"Backslash", "a\\x1b", "a\\\\x1b", "\"a\\\\x1b\""},
-    {"Quote", "say \"hi\"", "say \"hi\"", "\"say \\\"hi\\\"\""},
-    {"ValidUtf8Stays", "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x94\x91",
-     "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x94\x91", "\"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x94\x91\""},
-    {"C1Control", "\xc2\x85\xc2\x9b", "\\u0085\\u009b", "\"\\u0085\\u009b\""},
-    {"BidiOverride",
-     "abc\xe2\x80\xae"
-     "def",
-     "abc\\u202edef", "\"abc\\u202edef\""},
-    {"ZeroWidth",
-     "a\xe2\x80\x8b"
-     "b",
-     "a\\u200bb", "\"a\\u200bb\""},
-    {"TagCharacter", "\xf3\xa0\x80\x81", "\\U000e0001", "\"\\udb40\\udc01\""},
-    {"SoftHyphenHidesInAName", "ro\xc2\xadot@10.0.0.1", "ro\\u00adot@10.0.0.1",
-     "\"ro\\u00adot@10.0.0.1\""},
-    {"DefaultIgnorableLetters", "\xcd\x8f\xe3\x85\xa4", "\\u034f\\u3164", "\"\\u034f\\u3164\""},
-    {"UnassignedTagPlane", "\xf3\xa0\x80\x80", "\\U000e0000", "\"\\udb40\\udc00\""},
-    {"NoBreakSpace",
-     "a\xc2\xa0"
-     "b",
-     "a\\u00a0b", "\"a\\u00a0b\""},
-    {"RunOfSpacesIsCounted", "u      x", "u\\x20{6}x", "\"u      x\""},
-    {"InvalidByte",
-     "a\xff"
-     "b",
-     "a\\xffb",
-     "\"a\xef\xbf\xbd"
-     "b\""},
-    {"TruncatedSequence", "a\xc3", "a\\xc3", "\"a\xef\xbf\xbd\""},
-    {"Overlong", "\xc0\xaf", "\\xc0\\xaf", "\"\xef\xbf\xbd\xef\xbf\xbd\""},
-    {"Surrogate", "\xed\xa0\x80", "\\xed\\xa0\\x80", "\"\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\""},
-    {"AboveUnicode", "\xf4\x90\x80\x80", "\\xf4\\x90\\x80\\x80",
-     "\"\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\""},
+    {"Plain", "admin@10.0.0.7", "\"admin@10.0.0.7\""},
+    {"LineEndsAndTab", "a\nb\r\tc", "\"a\\nb\\r\\tc\""},
+    {"BackspaceAndFormFeed", "a\bb\fc", "\"a\\bb\\fc\""},
+    {"WindowTitle", "\x1b]0;x\x07", "\"\\u001b]0;x\\u0007\""},
+    {"Nul", std::string("a\0b", 3), "\"a\\u0000b\""},
+    {"Delete", "\x7f", "\"\\u007f\""},
+    {"Backslash", "a\\x1b", "\"a\\\\x1b\""},
+    {"Quote", "say \"hi\"", "\"say \\\"hi\\\"\""},
+    {"ValidUtf8Stays", "caf\xc3\xa9 \xf0\x9f\x94\x91", "\"caf\xc3\xa9 \xf0\x9f\x94\x91\""},
+    {"C1Control", "\xc2\x85\xc2\x9b", "\"\\u0085\\u009b\""},
+    {"BidiOverride", "abc\xe2\x80\xae", "\"abc\\u202e\""},
+    {"TagCharacter", "\xf3\xa0\x80\x81", "\"\\udb40\\udc01\""},
+    {"RunOfSpacesStays", "u      x", "\"u      x\""},
+    {"InvalidByte", "a\xff", "\"a\xef\xbf\xbd\""},
+    {"TruncatedSequence", "a\xc3", "\"a\xef\xbf\xbd\""},
+    {"Overlong", "\xc0\xaf", "\"\xef\xbf\xbd\xef\xbf\xbd\""},
+    {"Surrogate", "\xed\xa0\x80", "\"\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\""},
+    {"AboveUnicode", "\xf4\x90\x80\x80", "\"\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\""},
 };
 
 class SafeText : public ::testing::TestWithParam<TextCase> {};
 
-TEST_P(SafeText, EscapesForTheTerminalAndForJson) {
+TEST_P(SafeText, QuotesForJson) {
     const TextCase& c = GetParam();
-    EXPECT_EQ(terminal_text(c.raw), c.terminal);
     EXPECT_EQ(json_quoted(c.raw), c.json);
     // Whatever went in, the JSON is valid and strict parsing gives a string back.
     boost::system::error_code error;

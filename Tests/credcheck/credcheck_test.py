@@ -178,14 +178,12 @@ def case_result_section():
         _, doc = run_json(fixture(name))
         check(doc["result"] == {"code": code, "hex": hex_code, "name": constant,
                                 "message": message, "detail": detail}, f"{name}: {doc['result']}")
-        _, body = section(run(fixture(name)).stdout, "Result")
-        check(body[:2] == [f"{constant} {hex_code}  {message}", f"detail: {detail}"],
-              f"{name}: result lines {body[:2]}")
+        body = section(run(fixture(name)).stdout, "Result")[1]
+        check(body[:2] == [f"{constant} {hex_code}  {message}", f"detail: {detail}"], body)
     # Unusable members are counted only when there are some.
-    check(body[2].startswith("0 entries, 0 shadowed keys, 0 unknown aliases, 0 rejected scopes; ")
-          and section(run(fixture("mistyped.json")).stdout, "Result")[1][2].startswith(
-              "0 entries, 0 shadowed keys, 0 unknown aliases, 0 rejected scopes, "
-              "3 unusable members; 3 errors, "), "the counts under the result")
+    counts = "0 entries, 0 shadowed keys, 0 unknown aliases, 0 rejected scopes"
+    check(body[2].startswith(counts + "; ") and section(run(fixture("mistyped.json")).stdout,
+          "Result")[1][2].startswith(counts + ", 3 unusable members; 3 errors, "), "the counts")
 
 
 def hostile_document(passwords):
@@ -220,8 +218,7 @@ def case_passwords_masked():
         files.append((write_file(directory, "hostile.json", hostile_document(hostile)),
                       hostile + ["Esc-Pass-77"]))
         for path, passwords in files:
-            for args in ([], ["--json"], ["--verbose"], ["--json", "--verbose"],
-                         ["--host", "10.9.0.5"], ["--json", "--host", "10.9.1.1"]):
+            for args in ([], ["--json", "--verbose"], ["--host", "10.9.0.5"]):
                 done = run(*args, path)
                 for password in passwords:
                     check(password not in done.stdout + done.stderr,
@@ -231,13 +228,10 @@ def case_passwords_masked():
         check(f"operator@{MASK}" in done.stdout, "a key whose host is a password is not masked")
         check(f"'ops@{MASK}'" in done.stdout, "a password in an entry's scope is shown")
     _, doc = run_json(fixture("complete.json"))
-    check(doc["entries"], "complete.json hands out no entries")
-    check(all(e["value"] == MASK for e in doc["entries"]),
-          "not every --json value is the fixed mask")
+    check(doc["entries"] and all(e["value"] == MASK for e in doc["entries"]), "--json values")
     heading, body = section(run(fixture("complete.json")).stdout, "Entries")
-    check(heading == f"Entries ({len(doc['entries'])})", f"entries heading {heading!r}")
-    unmasked = [line.split()[0] for line in body if f"  {MASK}  " not in line]
-    check(not unmasked, f"entries shown without the mask: {unmasked}")
+    check(heading == f"Entries ({len(doc['entries'])})"
+          and all(f"  {MASK}  " in line for line in body), f"entries {body}")
 
 
 def case_reveal_shows_passwords():
@@ -254,9 +248,8 @@ def case_reveal_shows_passwords():
 
 def case_json_fields():
     status, doc = run_json(fixture("complete.json"))
-    check(status == 0, f"exit {status}")
     lines = run("--json", fixture("complete.json")).stdout.splitlines()
-    check(lines[0] == "{" and lines[1].startswith('  "file": ') and lines[-1] == "}"
+    check(status == 0 and lines[0] == "{" and lines[1].startswith('  "file": ')
           and '    "code": 0,' in lines and '    {"key":"' in lines[lines.index('  "entries": [') + 1],
           f"--json is not one member to a line, two spaces a level, an entry a line: {lines[:4]}")
     check(list(doc) == ["file", "result", "summary", "sources", "entries", "findings", "records",
@@ -265,34 +258,26 @@ def case_json_fields():
     check(keys == sorted(keys, key=lambda k: k.encode()), f"entries not sorted: {keys}")
     sources = {e["key"]: doc["sources"][e["source"]] for e in doc["entries"]}
     check(sources["operator@10.1.0.2"] == {"member": "target_systems", "index": 0,
-                                           "entry": "ops@10.1.0.1-3", "line": 8, "column": 5},
-          f"source {sources['operator@10.1.0.2']}")
-    check(sources["privpassword"] == {"member": "privpassword", "index": 0, "entry": None,
-                                      "line": 17, "column": 19},
-          f"source {sources['privpassword']}")
+                                           "entry": "ops@10.1.0.1-3", "line": 8, "column": 5}
+          and [sources["privpassword"][k] for k in ("entry", "line", "column")] == [None, 17, 19],
+          f"sources {sources}")
     check(doc["summary"] == {"entries": 9, "shadowed": 0, "unknown_aliases": 4,
                              "rejected_scopes": 1, "unusable_members": 0, "findings": 6,
-                             "errors": 0, "warnings": 6, "notes": 0},
-          f"summary {doc['summary']}")
-    check([(f["rule"], f["line"], f["column"]) for f in doc["findings"]] ==
-          [("permissions", None, None), ("unknown-alias", 11, 5), ("unknown-alias", 12, 5),
-           ("rejected-scope", 13, 5), ("unknown-alias", 15, 32), ("unknown-alias", 16, 30)]
+                             "errors": 0, "warnings": 6, "notes": 0}, f"summary {doc['summary']}")
+    # A finding about an entry names it among the sources; one about the whole file names none.
+    check([(f["rule"], f["line"], f["column"], f["source"] is not None and
+            doc["sources"][f["source"]]["line"] == f["line"]) for f in doc["findings"]] ==
+          [("permissions", None, None, False), ("unknown-alias", 11, 5, True),
+           ("unknown-alias", 12, 5, True), ("rejected-scope", 13, 5, True),
+           ("unknown-alias", 15, 32, True), ("unknown-alias", 16, 30, True)]
           and list(doc["findings"][1]) == ["rule", "severity", "message", "line", "column",
                                            "source"], f"findings {doc['findings']}")
-    # A finding about an entry names it by its index among the sources, a finding about the
-    # file as a whole names none.
-    check([doc["sources"][f["source"]]["line"] if f["source"] is not None else None
-           for f in doc["findings"]] == [f["line"] for f in doc["findings"]],
-          f"finding sources {[(f['rule'], f['source']) for f in doc['findings']]}")
     diagnostics = doc["diagnostics"]
     check([(k["key"], k["state"], k["bound"], k["problem"]) for k in diagnostics["keys"]] ==
-          [(key, "bound", bound, None) for key, bound in zip(KEYS, (3, 6, 2, 2, 1, 1))],
-          f"diagnostics keys {diagnostics['keys']}")
-    check(diagnostics["parse_error"] is None and diagnostics["file_error"] is None,
-          "an error on a valid document")
-    check(diagnostics["rejected_scopes"] == [{"source": 5, "scope": "10.1.0.999", "line": 13,
-                                              "column": 5}],
-          f"rejected_scopes {diagnostics['rejected_scopes']}")
+          [(key, "bound", bound, None) for key, bound in zip(KEYS, (3, 6, 2, 2, 1, 1))]
+          and diagnostics["parse_error"] is None and diagnostics["file_error"] is None
+          and diagnostics["rejected_scopes"] == [{"source": 5, "scope": "10.1.0.999", "line": 13,
+                                                  "column": 5}], f"diagnostics {diagnostics}")
 
 
 def case_log_records():
@@ -300,13 +285,11 @@ def case_log_records():
     trace = "Enter PlainTextParser::parse"
     for args in ([], ["--verbose"]):
         _, doc = run_json(*args, fixture("complete.json"))
-        check(any(r["level"] == 1 and r["text"] == rejected and r["file"] and r["line"] > 0
-                  for r in doc["records"]), f"{args}: rejected scope record missing")
-        check((trace in [r["text"] for r in doc["records"]]) == bool(args), f"{args}: trace record")
+        texts = [r["text"] for r in doc["records"] if r["file"] and r["line"] > 0]
         heading, body = section(run(*args, fixture("complete.json")).stdout, "Log records")
-        check(heading == f"Log records ({len(doc['records'])})", f"records heading {heading!r}")
-        check(any(rejected in line for line in body)
-              and any(trace in line for line in body) == bool(args), f"human records {body}")
+        check(rejected in texts and (trace in texts) == bool(args)
+              and heading == f"Log records ({len(texts)})" and any(rejected in b for b in body)
+              and any(trace in line for line in body) == bool(args), f"{args}: records {body}")
     _, body = section(run("--verbose", fixture("complete.json")).stdout, "Targets")
     check(body == ["target_systems[0] 'ops@10.1.0.1-3' (line 8:5): 3 addresses",
                    "target_systems[1] 'lab@east@10.1.5.9' (line 9:5): 1 address",
@@ -316,31 +299,21 @@ def case_log_records():
                    "target_systems[5] 'ops@10.1.0.999' (line 13:5): host scope refused"],
           f"targets {body}")
 
-
 def case_unknown_aliases():
     _, doc = run_json(fixture("complete.json"))
-    expected = [
-        ("target_systems", 3, "ghost@10.1.9.9", "ghost"),
-        ("target_systems", 4, "10.1.9.10", "default_alias"),
-        ("kms_credentials", 1, "phantom-kms", "phantom-kms"),
-        ("bmc_credentials", 1, "phantom-bmc", "phantom-bmc"),
-    ]
     sources = doc["sources"]
-    got = [(sources[u["source"]]["member"], sources[u["source"]]["index"],
-            sources[u["source"]]["entry"], u["alias"])
+    got = [(sources[u["source"]]["member"], sources[u["source"]]["index"], u["alias"],
+            (u["line"], u["column"]) == (sources[u["source"]]["line"],
+                                         sources[u["source"]]["column"]))
            for u in doc["diagnostics"]["unknown_aliases"]]
-    check(got == expected, f"unknown_aliases {got}")
-    placed = [((u["line"], u["column"]), (sources[u["source"]]["line"],
-                                          sources[u["source"]]["column"]))
-              for u in doc["diagnostics"]["unknown_aliases"]]
-    check(all(at == source_at for at, source_at in placed), f"unknown_aliases placed {placed}")
+    check(got == [("target_systems", 3, "ghost", True), ("target_systems", 4, "default_alias", True),
+                  ("kms_credentials", 1, "phantom-kms", True),
+                  ("bmc_credentials", 1, "phantom-bmc", True)], f"unknown_aliases {got}")
     _, body = section(run(fixture("complete.json")).stdout, "Findings")
-    for member, index, entry, alias in expected:
-        tail = "that alias" if entry == alias else f"the alias '{alias}'"
-        line = f"unknown-alias: {member}[{index}] '{entry}': no credential under {tail}; skipped"
-        check(any(shown.endswith(line) for shown in body), f"human report lacks {line!r}: {body}")
+    for line in ("target_systems[3] 'ghost@10.1.9.9': no credential under the alias 'ghost'",
+                 "kms_credentials[1] 'phantom-kms': no credential under that alias"):
+        check(any(f"unknown-alias: {line}; skipped" in shown for shown in body), f"{body}")
     check(not any("lab@east" in line for line in body), "a known alias holding '@' is reported")
-
 
 def case_mistyped_key():
     status, doc = run_json(fixture("mistyped.json"))
@@ -354,9 +327,9 @@ def case_mistyped_key():
                      ("privpassword", "unusable", None, False),
                      ("newpassword", "absent", None, True)], f"keys {states}")
     human = run(fixture("mistyped.json")).stdout
-    for internal in ("St6vector", "NSt7", "boost", ".ipp", "assign failure", "::"):
-        check(internal not in human + run("--json", fixture("mistyped.json")).stdout,
-              f"the report shows {internal!r}")
+    both = human + run("--json", fixture("mistyped.json")).stdout
+    shown = [t for t in ("St6vector", "NSt7", "boost", ".ipp", "assign failure", "::") if t in both]
+    check(not shown, f"the report shows {shown}")
     _, body = section(human, "Why keys are missing")
     check("target_systems: /target_systems is a string, expected an array of strings" in body
           and "newpassword: absent (optional: hands out nothing)" in body,
@@ -374,11 +347,8 @@ def case_broken_document():
           "a key of a broken document bound")
     human = run(fixture("broken.json")).stdout
     _, body = section(human, "Why keys are missing")
-    check("document: does not parse: syntax error at line 5, column 37" in body,
-          f"human diagnostics {body}")
-    for heading in ("Entries", "Log records"):
-        check(section(human, heading) == (f"{heading} (0)", ["(none)"]),
-              f"{heading} of a broken document: {section(human, heading)}")
+    check("document: does not parse: syntax error at line 5, column 37" in body
+          and section(human, "Entries") == ("Entries (0)", ["(none)"]), f"{human}")
     # The passwords given before the error are still the file's: its name shows none of them.
     with tempfile.TemporaryDirectory() as directory:
         path = write_file(directory, "Broken-Pw-7.json",
@@ -405,14 +375,11 @@ def case_unreadable_file():
 def check_unreadable(table):
     for path, reason in table:
         status, doc = run_json(path)
-        check(status == 2, f"{path}: exit {status}")
-        check(doc["diagnostics"]["file_error"] == reason,
-              f"{path}: file_error {doc['diagnostics']['file_error']!r}")
-        check(doc["entries"] == [], f"{path}: entries {doc['entries']}")
-        _, body = section(run(path).stdout, "Why keys are missing")
-        check(body == [f"file: cannot be read: {reason}"], f"{path}: human {body}")
-        check(run(path).stderr == f"credcheck: cannot read {path}: {reason}\n",
-              f"{path}: standard error {run(path).stderr!r}")
+        check((status, doc["diagnostics"]["file_error"], doc["entries"]) == (2, reason, []),
+              f"{path}: exit {status}, {doc['diagnostics']}")
+        done = run(path)
+        check(section(done.stdout, "Why keys are missing")[1] == [f"file: cannot be read: {reason}"]
+              and done.stderr == f"credcheck: cannot read {path}: {reason}\n", f"{done}")
 
 
 def clean_example():
@@ -422,28 +389,21 @@ def clean_example():
 def case_usage_errors():
     table = [
         (["--bogus"], "--bogus"),
-        (["-x", fixture("complete.json")], "-x"),
         (["--diff", fixture("complete.json")], "--diff"),
         (["--diff", fixture("complete.json"), fixture("complete.json"), clean_example()], "--diff"),
         (["--format", "xml", fixture("complete.json")], "--format"),
         (["--json", "--format", "sarif", fixture("complete.json")], "--json"),
-        (["--color", "sometimes", fixture("complete.json")], "--color"),
         (["--diff", "--format", "gcc", fixture("complete.json"), clean_example()], "--diff"),
         ([""], "FILE"),
         (["--host", "", fixture("complete.json")], "--host"),
         (["--bogus\x1b]0;title\x07"], "--bogus\\x1b]0;title\\x07"),
         (["-", fixture("complete.json"), "-"], "standard input can be read only once"),
-        (["--diff", "-", "-"], "standard input can be read only once"),
         (["--stdin-filename", "conf/a.json", fixture("complete.json")], "--stdin-filename"),
-        (["--stdin-filename", "", "-"], "--stdin-filename"),
     ]
     for args, named in table:
         done = run(*args)
-        check(done.returncode == 2, f"{args}: exit {done.returncode}")
-        check(done.stdout == "", f"{args}: wrote to standard output")
-        check("\x1b" not in done.stderr, f"{args}: raw escape on standard error")
-        lines = done.stderr.strip().splitlines()
-        check(lines[-1] == HINT and named in done.stderr, f"{args}: stderr {done.stderr!r}")
+        check(done.returncode == 2 and done.stdout == "" and "\x1b" not in done.stderr
+              and done.stderr.endswith(f"\n{HINT}\n") and named in done.stderr, f"{args}: {done}")
 
 
 def case_help_and_version():
@@ -686,26 +646,22 @@ def case_strict_gate():
         for number, (name, rule, line, message, text) in enumerate(STRICT_FILES):
             path = write_file(directory, f"strict-{number}.json", text.encode())
             status, doc = run_json("--strict", path)
-            check(status == 1, f"{name}: --strict exits {status}")
             said = [f["message"] for f in doc["findings"] if (f["rule"], f["line"]) == (rule, line)]
-            check(said and said[0].startswith(message), f"{name}: no {rule} at line {line}: {said}")
+            check(status == 1 and said and said[0].startswith(message), f"{name}: {status} {said}")
             human = run("--strict", path).stdout
-            check(f"warning  {rule}: " in human, f"{name}: {rule} not in the human report")
             # A password that is a user name shows wherever its keys do: that is the finding.
-            for password in passwords_of(path) if rule != "password-in-name" else []:
-                check(password not in human, f"{name}: a finding shows a password")
-            check(run(path).returncode == 0 or rule == "weak-password",
-                  f"{name}: fails without --strict")
+            shown = [p for p in passwords_of(path) if p in human and rule != "password-in-name"]
+            check(f"warning  {rule}: " in human and not shown, f"{name}: human report {human}")
+            check(run(path).returncode == 0 or rule == "weak-password", f"{name}: fails")
         # A list given twice: the entries, from the list the tool family gets, stand where it does.
         _, doc = run_json(os.path.join(directory, "strict-0.json"))
         check([(s["entry"], s["line"], s["column"]) for s in doc["sources"][:1]] ==
               [("ops@10.0.0.2", 3, 21)], f"the second list's sources {doc['sources']}")
         # A rule the file knowingly breaks is accepted; a rule that does not exist is no option.
         loose = write_file(directory, "loose.json", CLEAN_FILE.encode(), mode=0o644)
-        check(run("--strict", loose).returncode == 1, "a file others may read passes --strict")
-        check(run("--strict", "--ignore", "permissions", loose).returncode == 0,
-              "--ignore permissions does not accept it")
-        check(run("--ignore", "no-such-rule", loose).returncode == 2, "--ignore of no rule")
+        check([run(*args, loose).returncode for args in (["--strict"], ["--ignore", "no-such-rule"],
+                                                         ["--strict", "--ignore", "permissions"])]
+              == [1, 2, 0], "--strict of a file others may read, --ignore")
         # A file of more passwords than --max-password-checks is checked in part, and says so.
         weak = write_file(directory, "weak.json", json.dumps({
             "connection_credentials": {"a": "one:password1", "b": "two:password2",
@@ -787,29 +743,25 @@ def case_sarif():
         bad = write_file(directory, "bad.json", bad_text.encode(), mode=0o644)
         status, log = sarif_of("--strict", bad)
         check(status == 1, f"--strict --format sarif exits {status}")
-        check(log["version"] == "2.1.0" and "sarif-schema-2.1.0" in log["$schema"]
-              and len(log["runs"]) == 1 and "invocations" not in log["runs"][0],
-              "not one run of a SARIF 2.1.0 log that read every file")
         driver = log["runs"][0]["tool"]["driver"]
-        check(driver["name"] == "credcheck" and driver["version"] == ARGS.version,
-              f"driver {driver['name']} {driver.get('version')}")
+        check(log["version"] == "2.1.0" and "sarif-schema-2.1.0" in log["$schema"]
+              and len(log["runs"]) == 1 and "invocations" not in log["runs"][0]
+              and (driver["name"], driver["version"]) == ("credcheck", ARGS.version),
+              "not one run of a SARIF 2.1.0 log by credcheck that read every file")
         rules = [rule["id"] for rule in driver["rules"]]
         results = log["runs"][0]["results"]
         check({"weak-password", "unused-credential", "unknown-alias", "no-effect",
                "unknown-member", "permissions"} <= {r["ruleId"] for r in results},
               f"results {results}")
         for result in results:
-            check(rules[result["ruleIndex"]] == result["ruleId"], "ruleIndex")
-            check(result["level"] in ("error", "warning", "note") and result["message"]["text"],
-                  f"level {result['level']}, message {result['message']}")
             (location,) = result["locations"]
-            check(location["physicalLocation"]["artifactLocation"]["uri"] == bad,
-                  f"uri {location['physicalLocation']['artifactLocation']['uri']}")
-            check("region" in location["physicalLocation"] or result["ruleId"] == "permissions",
-                  "no region")
-        for password in passwords_of(bad):
-            check(password not in json.dumps(log), "the SARIF log shows a password")
-        check(len(set(sarif_prints(log))) == len(results), "two results share a fingerprint")
+            check(rules[result["ruleIndex"]] == result["ruleId"] and result["message"]["text"]
+                  and result["level"] in ("error", "warning", "note")
+                  and location["physicalLocation"]["artifactLocation"]["uri"] == bad
+                  and ("region" in location["physicalLocation"]
+                       or result["ruleId"] == "permissions"), f"result {result}")
+        check(not [p for p in passwords_of(bad) if p in json.dumps(log)]
+              and len(set(sarif_prints(log))) == len(results), "passwords, or shared fingerprints")
         # Lines added at the top move every region and change no fingerprint.
         write_file(directory, "bad.json", ("// a comment\n// and another\n" + bad_text).encode(),
                    mode=0o644)
@@ -915,19 +867,13 @@ def case_pre_commit_hook():
         write_file(work, "good.json", CLEAN_FILE.encode())
         write_file(work, "bad.json", STRICT_FILES[0][-1].encode())
         subprocess.run(["git", "add", "good.json", "bad.json"], cwd=work, check=True, env=env)
-        results = {}
-        for name in ("good.json", "bad.json"):
-            done = subprocess.run(["pre-commit", "try-repo", root, "credcheck", "--files", name],
-                                  cwd=work, env=env, capture_output=True, text=True, timeout=300,
-                                  check=False)
-            results[name] = done
-        check(results["good.json"].returncode == 0,
-              f"the hook fails a good file:\n{results['good.json'].stdout}"
-              f"{results['good.json'].stderr}")
-        check(results["bad.json"].returncode != 0, "the hook passes a bad file")
-        check(re.search(r"bad\.json:\d+:\d+: warning: .* \[duplicate-member\]",
-                        results["bad.json"].stdout) is not None,
-              f"the hook does not say why:\n{results['bad.json'].stdout}")
+        good, bad = (subprocess.run(["pre-commit", "try-repo", root, "credcheck", "--files", name],
+                                    cwd=work, env=env, capture_output=True, text=True,
+                                    timeout=300, check=False) for name in ("good.json", "bad.json"))
+        check(good.returncode == 0, f"the hook fails a good file:\n{good.stdout}{good.stderr}")
+        check(bad.returncode != 0 and re.search(r"bad\.json:\d+:\d+: warning: .* "
+                                                r"\[duplicate-member\]", bad.stdout) is not None,
+              f"the hook passes a bad file, or does not say why:\n{bad.stdout}")
 
 
 def comment_free(path):
@@ -968,17 +914,9 @@ def case_json_schema():
             for member in report["diagnostics"]["keys"]:
                 check(member["state"] == ("bound" if member["key"] in document else "absent"),
                       f"{os.path.basename(path)}: {member['key']} is {member['state']}")
-        wrong = {
-            "credentials as an array": {"connection_credentials": ["a", "u:p"]},
-            "a credential as a number": {"connection_credentials": {"a": 7}},
-            "a list as a string": {"target_systems": "a@10.0.0.1"},
-            "a list holding a number": {"kms_credentials": ["a", 1]},
-            "a password as a number": {"privpassword": 1234},
-            "a member in another case": {"Target_Systems": []},
-            "an array at the top": [],
-        }
-        for name, document in wrong.items():
-            check(not validator.is_valid(document), f"{name} validates")
+        for wrong in ({"connection_credentials": {"a": 7}}, {"kms_credentials": ["a", 1]},
+                      {"privpassword": 1234}, {"Target_Systems": []}, []):
+            check(not validator.is_valid(wrong), f"{wrong} validates")
 
 
 # What renders as nothing, joins or reorders text.
@@ -1047,63 +985,44 @@ def case_shadowed_keys():
     with tempfile.TemporaryDirectory() as directory:
         path = write_file(directory, "shadow.json", json.dumps({
             "connection_credentials": {"a": "u:Pw-Shadow-1", "b": "u:Pw-Shadow-2"},
-            "target_systems": ["a@10.0.0.0/30", "b@10.0.0.2", "a@bmc-password"],
-            "bmc_credentials": ["b"]}))
-        status, doc = run_json(path)
-        shadowed = [e for e in doc["entries"] if "dropped" in e]
-        check(doc["summary"]["shadowed"] == 2 == len(shadowed), f"shadowed {shadowed}")
-        check(shadowed[0] == {"key": "u@10.0.0.2", "value": MASK, "source": 0, "dropped": 1,
-                              "different": 1, "first_dropped": [1]}, f"first {shadowed[0]}")
-        second = shadowed[1]
-        check(second["key"] == "u@bmc-password"
-              and doc["sources"][second["first_dropped"][0]]["member"] == "bmc_credentials",
-              f"second {second}")
+            "target_systems": ["a@10.0.0.0/30", "b@10.0.0.2", "a@10.0.0.1"]}))
+        shadowed = [e for e in run_json(path)[1]["entries"] if "dropped" in e]
+        check(shadowed == [{"key": "u@10.0.0.1", "value": MASK, "source": 0, "dropped": 1,
+                            "different": 0, "first_dropped": [2]},
+                           {"key": "u@10.0.0.2", "value": MASK, "source": 0, "dropped": 1,
+                            "different": 1, "first_dropped": [1]}], f"shadowed {shadowed}")
         heading, body = section(run(path).stdout, "Shadowed keys")
-        check(heading == "Shadowed keys (2)", f"heading {heading!r}")
-        check(body[:2] == ["u@10.0.0.2: kept target_systems[0] 'a@10.0.0.0/30' (line 1:93)",
-                           "dropped target_systems[1] 'b@10.0.0.2' (line 1:110), "
-                           "a different password"],
-              f"human {body}")
+        check(heading == "Shadowed keys (2)" and body == [
+            "u@10.0.0.1: kept target_systems[0] 'a@10.0.0.0/30' (line 1:93)",
+            "dropped target_systems[2] 'a@10.0.0.1' (line 1:124), the same password",
+            "u@10.0.0.2: kept target_systems[0] 'a@10.0.0.0/30' (line 1:93)",
+            "dropped target_systems[1] 'b@10.0.0.2' (line 1:110), a different password"],
+            f"human {body}")
         _, body = section(run("--reveal", path).stdout, "Shadowed keys")
-        check(body[0].endswith("'Pw-Shadow-1'") and "'Pw-Shadow-2'" in body[1],
-              f"--reveal {body}")
-        # An entry written twice loses nothing: its dropped keys have the same password.
-        twice = write_file(directory, "twice.json", json.dumps({
-            "connection_credentials": {"a": "u:Pw-Shadow-1"},
-            "target_systems": ["a@10.0.0.1", "a@10.0.0.1"]}))
-        _, body = section(run(twice).stdout, "Shadowed keys")
-        check(body == ["u@10.0.0.1: kept target_systems[0] 'a@10.0.0.1' (line 1:71)",
-                       "dropped target_systems[1] 'a@10.0.0.1' (line 1:85), the same password"],
-              f"the same password {body}")
-
+        check(body[2].endswith("'Pw-Shadow-1'") and "'Pw-Shadow-2'" in body[3], f"--reveal {body}")
 
 def case_host():
     path = fixture("complete.json")
     done = run("--host", "[FD00:0::1]", path)
-    check(done.returncode == 0 and "Log records" not in done.stdout, f"exit {done.returncode}")
-    check(section(done.stdout, "Entries for fd00::1") ==
+    check(done.returncode == 0 and "Log records" not in done.stdout and
+          section(done.stdout, "Entries for fd00::1") ==
           ("Entries for fd00::1 (1)", [f"svc_store@fd00::1  {MASK}  target_systems[2] "
-                                       "'store@[FD00::0:1]' (line 10:5)"]),
-          f"--host [FD00:0::1]: {done.stdout!r}")
+                                       "'store@[FD00::0:1]' (line 10:5)"]), f"{done.stdout!r}")
     status, doc = run_json("--host", "10.1.0.2", path)
     check(status == 0 and doc["host"] == "10.1.0.2" and
           [e["key"] for e in doc["entries"]] == ["operator@10.1.0.2"], f"--json --host {doc}")
     done = run("--host", "10.1.0.99", path)
-    check(done.returncode == 1 and section(done.stdout, "Entries for 10.1.0.99")[1] == ["(none)"],
-          f"unknown host: exit {done.returncode}")
+    check(section(done.stdout, "Entries for 10.1.0.99")[1] == ["(none)"], done.stdout)
     # Keys of the host in another letter case follow as a note: the first, and "…" for more.
     with tempfile.TemporaryDirectory() as directory:
         cased = write_file(directory, "cased.json", json.dumps({
             "connection_credentials": {"a": "u:Pw-Case-1", "b": "v:Pw-Case-2"},
             "target_systems": ["a@Bmc1.Lab", "b@bmc1.lab"]}).encode())
-        for host, variants in [("BMC1.LAB", "2 keys differ"), ("Bmc1.Lab", "1 key differs")]:
-            notes = [line for line in run("--host", host, cased).stdout.splitlines()
-                     if line.startswith("  note: ")]
-            first = "u@Bmc1.Lab, \u2026" if variants.startswith("2") else "v@bmc1.lab"
-            check(notes == [f"  note: {variants} only in letter case, and the tools, which look "
-                            f"keys up byte for byte, would not find them for {host}: {first}"],
-                  f"--host {host}: {notes}")
-
+        notes = [line for line in run("--host", "BMC1.LAB", cased).stdout.splitlines()
+                 if line.startswith("  note: ")]
+        check(notes == ["  note: 2 keys differ only in letter case, and the tools, which look "
+                        "keys up byte for byte, would not find them for BMC1.LAB: u@Bmc1.Lab, "
+                        "\u2026"], f"--host BMC1.LAB: {notes}")
 
 def case_diff():
     example = ARGS.example
@@ -1119,11 +1038,9 @@ def case_diff():
         for args, expected in table:
             done = run(*args)
             check(done.returncode == expected, f"{args}: exit {done.returncode}, not {expected}")
-    passwords = passwords_of(example) + passwords_of(edited)
-    for args in (["--diff", example, edited], ["--json", "--diff", example, edited]):
-        done = run(*args)
-        leaked = [p for p in passwords if p in done.stdout + done.stderr]
-        check(not leaked, f"{args} shows {len(leaked)} passwords")
+    shown = run("--diff", example, edited).stdout + run("--json", "--diff", example, edited).stdout
+    leaked = [p for p in passwords_of(example) + passwords_of(edited) if p in shown]
+    check(not leaked, f"--diff shows {len(leaked)} passwords")
     status, doc = run_json("--diff", example, edited)
     check(doc["summary"] == {"added": 8, "removed": 4, "changed": 2, "moved": 4},
           f"summary {doc['summary']}")
@@ -1141,11 +1058,10 @@ def case_diff():
     # The results: one line when both files give the same, else each; and a word when nothing
     # changed, rather than nothing.
     same = run("--diff", example, example).stdout
-    _, body = section(same, "Result")
-    check(body == ["both: RESULT_SUCCEED 0x00000000  Succeed.",
-                   "19 keys before, 19 after: 0 added, 0 removed, 0 with another password, "
-                   "0 from another entry"], f"the same file: {body}")
-    check(same.endswith("\n\nNo key differs.\n"), f"the same file: {same!r}")
+    check(section(same, "Result")[1] == [
+        "both: RESULT_SUCCEED 0x00000000  Succeed.", "19 keys before, 19 after: 0 added, "
+        "0 removed, 0 with another password, 0 from another entry"]
+        and same.endswith("\n\nNo key differs.\n"), f"the same file: {same!r}")
     _, body = section(run("--diff", example, fixture("broken.json")).stdout, "Result")
     check(body[:2] == ["old: RESULT_SUCCEED 0x00000000  Succeed.",
                        "new: RESULT_INVALID_FILE 0x00000007  Invalid file.  detail: No credential "
