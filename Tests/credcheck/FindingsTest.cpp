@@ -68,10 +68,10 @@ std::vector<std::string> problems(const file_walk& walk) {
 struct FindingsCase {
     const char* name;
     std::string document;
-    std::vector<std::string> rules;     // as rules_found() writes them
-    std::vector<std::string> shadowed;  // as shadowing() writes them
-    std::vector<std::string> problems;  // of the unusable members
+    std::vector<std::string> rules;  // as rules_found() writes them
     bool strict_fails;
+    std::vector<std::string> shadowed = {};  // as shadowing() writes them
+    std::vector<std::string> problems = {};  // of the unusable members
 };
 
 // Each file is written with one member or element to a line, so that the positions read off it.
@@ -84,13 +84,9 @@ const FindingsCase kCases[] = {
      "\n"
      R"(  "privpassword": "", "newpassword": "", "$schema": "credentials.schema.json"})",
      {},
-     {},
-     {},
      false},
     {"AbsentMembersAreNoFinding",
      R"({"connection_credentials": {"a": "u:Pass-1"}, "target_systems": ["a@10.0.0.1"]})",
-     {},
-     {},
      {},
      false},
     {"CredentialWithoutColonEmptyPasswordAndUnused",
@@ -104,8 +100,6 @@ const FindingsCase kCases[] = {
      R"( "target_systems": ["a@10.0.0.1", "b@10.0.0.2", "c@10.0.0.3"],)"
      R"( "kms_credentials": ["k"], "bmc_credentials": ["m"]})",
      {"no-colon 2:8", "empty-password 3:8", "unused-credential 5:3"},
-     {},
-     {},
      true},
     {"OverlappingScopesWithDifferentPasswords",
      "{\"connection_credentials\": {\"a\": \"u:Pass-1\", \"b\": \"u:Pass-2\"},\n"
@@ -114,34 +108,29 @@ const FindingsCase kCases[] = {
      "  \"b@10.0.0.2-3\",\n"
      "  \"a@10.0.0.1\"]}",
      {"shadowed-key 4:3", "no-effect 5:3"},
+     true,
      {"u@10.0.0.1: kept target_systems[0]; dropped target_systems[2] (same)",
-      "u@10.0.0.2: kept target_systems[0]; dropped target_systems[1] (different)"},
-     {},
-     true},
+      "u@10.0.0.2: kept target_systems[0]; dropped target_systems[1] (different)"}},
     {"SamePasswordOverlapIsANote",
      "{\"connection_credentials\": {\"a\": \"u:Pass-1\"},\n"
      " \"target_systems\": [\"a@10.0.0.0/30\", \"a@10.0.0.2-5\"]}",
      {"shadowed-key 2:38"},
-     {"u@10.0.0.2: kept target_systems[0]; dropped target_systems[1] (same)"},
-     {},
-     false},
+     false,
+     {"u@10.0.0.2: kept target_systems[0]; dropped target_systems[1] (same)"}},
     {"TargetNamedLikeTheBmcKey",
      "{\"connection_credentials\": {\"a\": \"u:Pass-1\", \"b\": \"u:Pass-2\"},\n"
      " \"target_systems\": [\"a@bmc-password\", \"b@kmsid\"],\n"
      " \"bmc_credentials\": [\"b\"], \"kms_credentials\": [\"x\"],\n"
      " \"privpassword\": \"Priv-Pw-7\", \"newpassword\": \"New-Pw-8\"}",
      {"reserved-host 2:21", "reserved-host 2:39", "no-effect 3:22", "unknown-alias 3:48"},
-     {"u@bmc-password: kept target_systems[0]; dropped bmc_credentials[0] (different)"},
-     {},
-     true},
+     true,
+     {"u@bmc-password: kept target_systems[0]; dropped bmc_credentials[0] (different)"}},
     {"NewPasswordReused",
      "{\"connection_credentials\": {\"a\": \"u:Shared-Pw-1\"},\n"
      " \"target_systems\": [\"a@10.0.0.1\"],\n"
      " \"privpassword\": \"Other-Pw-2\",\n"
      " \"newpassword\": \"Shared-Pw-1\"}",
      {"reused-password 4:17"},
-     {},
-     {},
      true},
     {"SkippedEntries",
      "{\"connection_credentials\": {\"a\": \"u:Pass-1\"},\n"
@@ -150,8 +139,6 @@ const FindingsCase kCases[] = {
      " \"privpassword\": \"Priv-Pw-7\", \"newpassword\": \"New-Pw-8\"}",
      {"unknown-alias 2:21", "unknown-alias 2:39", "rejected-scope 2:51", "rejected-scope 2:67",
       "unknown-alias 3:27", "unknown-alias 3:57"},
-     {},
-     {},
      true},
     {"MembersOfTheWrongShape",
      R"({"connection_credentials": {"a": "u:Pass-1", "b/c~": {}}, "target_systems": 5,
@@ -159,14 +146,14 @@ const FindingsCase kCases[] = {
          "newpassword": [true]})",
      {"unusable-member 1:28", "unusable-member 1:77", "unusable-member 2:29",
       "unusable-member 2:58", "unusable-member 2:78", "unusable-member 3:25"},
+     true,
      {},
      {"/connection_credentials/b~1c~0 is an object, expected a string (every credential is "
       "ignored)",
       "/target_systems is a number, expected an array of strings",
       "/kms_credentials/1 is a number, expected a string (the whole list is ignored)",
       "/bmc_credentials is an object, expected an array of strings",
-      "/privpassword is null, expected a string", "/newpassword is an array, expected a string"},
-     true},
+      "/privpassword is null, expected a string", "/newpassword is an array, expected a string"}},
     {"MembersGivenTwiceAndMisspelled",
      "{\"target_systems\": [\"a@10.0.0.1\", \"a@10.0.0.2\"],\n"
      " \"connection_credentials\": {\"a\": \"u:Old-Pass-1\",\n"
@@ -174,8 +161,6 @@ const FindingsCase kCases[] = {
      " \"target_sytems\": [\"a@10.0.0.9\"],\n"
      " \"target_systems\": [\"a@10.0.0.3\"]}",
      {"duplicate-member 1:2", "duplicate-member 2:29", "unknown-member 4:2"},
-     {},
-     {},
      true},
     {"PasswordsReusedAndInNames",
      "{\"connection_credentials\": {\n"
@@ -188,8 +173,6 @@ const FindingsCase kCases[] = {
      " \"privpassword\": \"Shared-Pw-1\"}",
      {"reused-password 2:10", "password-in-name 4:10", "password-in-name 5:19",
       "password-in-name 7:21"},
-     {},
-     {},
      true},
     {"OnePasswordOfTwoCredentialsInTwoScopes",
      "{\"connection_credentials\": {\n"
@@ -198,8 +181,6 @@ const FindingsCase kCases[] = {
      " \"target_systems\": [\"a@10.0.0.1\", \"b@10.0.0.2\",\n"
      "                    \"a@Alpha-Pw-11.lab\", \"b@Alpha-Pw-11.lab\"]}",
      {"reused-password 3:8", "password-in-name 5:21", "password-in-name 5:42"},
-     {},
-     {},
      true},
     {"PasswordsInOneScopeOncePerPassword",
      "{\"connection_credentials\": {\n"
@@ -208,8 +189,6 @@ const FindingsCase kCases[] = {
      " \"target_systems\": [\"a@10.0.0.1\", \"b@10.0.0.2\",\n"
      "                    \"a@Alpha-Pw-11.Bravo-Pw-22.Alpha-Pw-11\"]}",
      {"password-in-name 5:21", "password-in-name 5:21"},
-     {},
-     {},
      true},
 };
 
