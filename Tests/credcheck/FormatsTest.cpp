@@ -6,7 +6,6 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <boost/json.hpp>
 
 #include "TestSupport.h"
 #include "cli/Run.h"
@@ -88,28 +87,6 @@ TEST(GithubCommands, EveryLineParsesBackToTheMaskedEscapedText) {
         }
     }
     EXPECT_EQ(commands, 1u);
-}
-
-// A file the run could not read at all is a failed execution of the run, not a clean file.
-TEST(SarifLog, SaysWhichFileTheRunCouldNotRead) {
-    test_support::TempDir dir;
-    const std::string path = dir.write("a.json", "{}");
-    options opts;
-    opts.files = {path, "-"};
-    std::ostringstream out;
-    const std::unique_ptr<reporter> sarif = find_format("sarif")->make(out, {});
-    const file_report r = build_report(path, opts);
-    sarif->begin({{path, "big.json"}, r.mask});
-    sarif->file(r);
-    sarif->not_read("too long");
-    sarif->end();
-    const boost::json::value run = boost::json::parse(out.str()).at("runs").at(0);
-    const boost::json::value& notice =
-        run.at("invocations").at(0).at("toolExecutionNotifications").at(0);
-    EXPECT_FALSE(run.at("invocations").at(0).at("executionSuccessful").as_bool());
-    EXPECT_EQ(notice.at("message").at("text"), "cannot read the file: too long");
-    EXPECT_EQ(notice.at("locations").at(0).at("physicalLocation").at("artifactLocation"),
-              boost::json::parse(R"({"uri":"big.json","index":1})"));
 }
 
 std::size_t count_in(const std::string& text, const std::string& part) {

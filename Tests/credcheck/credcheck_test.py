@@ -124,43 +124,35 @@ def write_file(directory, name, data, mode=0o600):
 
 
 def case_exit_statuses():
+    """0 for a report, 1 for findings under --strict, 2 when a file cannot be read: the highest
+    of the files'. The other cases check the status of what they run too."""
     with tempfile.TemporaryDirectory() as directory:
-        clean = write_file(directory, "clean.json", json.dumps(
-            {"connection_credentials": {"a": "u:Clean-Pass-1"}, "target_systems": ["a@10.0.0.1"],
-             "kms_credentials": [], "bmc_credentials": [], "privpassword": "", "newpassword": ""}))
-        table = [
-            ([fixture("complete.json")], 0),
-            ([fixture("mistyped.json")], 1),
-            ([fixture("broken.json")], 1),
-            (["--strict", "--json", clean], 0),
-            (["--strict", fixture("complete.json")], 1),  # unknown aliases, a rejected scope
-            (["--strict", private_copy(directory, "complete.json")], 1),
-            (["--strict", write_file(directory, "open.json", open(clean).read(), 0o644)], 1),
-            ([clean, fixture("no-such-file.json"), clean], 2),  # the highest
-            (["--version"], 0),
-        ]
-        for args, expected in table:
+        clean = write_file(directory, "clean.json", CLEAN_FILE)
+        for args, expected in (([fixture("complete.json")], 0), (["--version"], 0),
+                               # unknown aliases and a rejected scope
+                               (["--strict", private_copy(directory, "complete.json")], 1),
+                               ([clean, fixture("no-such-file.json"), clean], 2)):
             got = run(*args).returncode
             check(got == expected, f"credcheck {args}: exit {got}, expected {expected}")
 
 
+
 def case_result_section():
-    table = [
-        ("mistyped.json", 7, "RESULT_INVALID_FILE", "0x00000007", "Invalid file.",
-         "No credential found in plain text file"),
-        ("no-such-file.json", 6, "RESULT_FILE_NOT_EXIST", "0x00000006", "File doesn't exist.",
-         "The plain text file not exists"),
-    ]
-    for name, code, constant, hex_code, message, detail in table:
-        _, doc = run_json(fixture(name))
-        check(doc["result"] == {"code": code, "hex": hex_code, "name": constant,
-                                "message": message, "detail": detail}, f"{name}: {doc['result']}")
+    """The library's result, as JSON and under the text report's heading; its texts are the
+    library's own, tested with it."""
+    for name, code, constant in (("mistyped.json", 7, "RESULT_INVALID_FILE"),
+                                 ("no-such-file.json", 6, "RESULT_FILE_NOT_EXIST")):
+        result = run_json(fixture(name))[1]["result"]
         body = section(run(fixture(name)).stdout, "Result")[1]
-        check(body[:2] == [f"{constant} {hex_code}  {message}", f"detail: {detail}"], body)
+        check(list(result) == ["code", "hex", "name", "message", "detail"]
+              and (result["code"], result["hex"], result["name"]) == (code, f"0x{code:08x}", constant)
+              and body[:2] == [f"{constant} {result['hex']}  {result['message']}",
+                               f"detail: {result['detail']}"], f"{name}: {result}, {body}")
     # Unusable members are counted only when there are some.
     counts = "0 entries, 0 shadowed keys, 0 unknown aliases, 0 rejected scopes"
     check(body[2].startswith(counts + "; ") and section(run(fixture("mistyped.json")).stdout,
           "Result")[1][2].startswith(counts + ", 3 unusable members; 3 errors, "), "the counts")
+
 
 
 def hostile_document(passwords):
@@ -258,15 +250,16 @@ def case_json_fields():
 
 
 def case_log_records():
-    rejected = "The format of host <ops@10.1.0.999> is invalid"
-    trace = "Enter PlainTextParser::parse"
+    """The records parse writes, the trace level only with --verbose; their texts are the
+    library's own."""
     for args in ([], ["--verbose"]):
-        _, doc = run_json(*args, fixture("complete.json"))
-        texts = [r["text"] for r in doc["records"] if r["file"] and r["line"] > 0]
+        records = run_json(*args, fixture("complete.json"))[1]["records"]
         heading, body = section(run(*args, fixture("complete.json")).stdout, "Log records")
-        check(rejected in texts and (trace in texts) == bool(args)
-              and heading == f"Log records ({len(texts)})" and any(rejected in b for b in body)
-              and any(trace in line for line in body) == bool(args), f"{args}: records {body}")
+        check(any(r["level"] == 1 and "<ops@10.1.0.999>" in r["text"] for r in records)
+              and all(r["file"] and r["line"] > 0 for r in records)
+              and (max(r["level"] for r in records) > 3) == bool(args)
+              and heading == f"Log records ({len(records)})" and len(body) == len(records)
+              and all(r["text"] in line for r, line in zip(records, body)), f"{args}: {body}")
     _, body = section(run("--verbose", fixture("complete.json")).stdout, "Targets")
     check(body == ["target_systems[0] 'ops@10.1.0.1-3' (line 8:5): 3 addresses",
                    "target_systems[1] 'lab@east@10.1.5.9' (line 9:5): 1 address",
@@ -275,6 +268,8 @@ def case_log_records():
                    "target_systems[4] '10.1.9.10' (line 12:5): unknown alias",
                    "target_systems[5] 'ops@10.1.0.999' (line 13:5): host scope refused"],
           f"targets {body}")
+
+
 
 def case_unknown_aliases():
     _, doc = run_json(fixture("complete.json"))
@@ -648,38 +643,27 @@ def case_strict_gate():
               f"--max-entries 5: {doc['findings']}")
 
 
-GCC_LINE = re.compile(r"^(.+):(\d+):(\d+): (error|warning|note): (.+) \[([a-z-]+)\]$")
-
-
 def case_formats():
-    """--format json is --json; gcc prints only its lines; text is the human report."""
+    """--format json is --json; text is the human report; gcc prints a line for each finding of
+    --json and nothing else."""
     path = fixture("complete.json")
-    check(run("--format", "json", path).stdout == run("--json", path).stdout,
-          "--format json differs from --json")
-    check(run("--format", "text", path).stdout == run(path).stdout, "--format text differs")
+    check(run("--format", "json", path).stdout == run("--json", path).stdout
+          and run("--format", "text", path).stdout == run(path).stdout, "json or text differs")
     with tempfile.TemporaryDirectory() as directory:
         bad = write_file(directory, "bad.json", DUPLICATED.encode())
-        for args, status in ((["--format", "gcc", path], 0),
-                             (["--strict", "--format", "gcc", bad, path], 1)):
-            done = run(*args)
-            check(done.returncode == status, f"{args}: exit {done.returncode}")
-            lines = done.stdout.splitlines()
-            check(lines, f"{args}: no line")
-            for line in lines:
-                match = GCC_LINE.match(line)
-                check(match is not None, f"{args}: not a gcc line: {line!r}")
-                check(match.group(1) in (bad, path), f"{args}: file {match.group(1)!r}")
-        _, doc = run_json(bad)
-        expected = [f"{bad}:{f['line'] or 1}:{f['column'] or 1}: {f['severity']}: {f['message']} "
-                    f"[{f['rule']}]" for f in doc["findings"]]
-        check(run("--format", "gcc", bad).stdout.splitlines() == expected,
-              "gcc lines are not the findings of --json")
+        expected = [f"{doc['file']}:{f['line'] or 1}:{f['column'] or 1}: {f['severity']}: "
+                    f"{f['message']} [{f['rule']}]" for doc in run_json(bad, path)[1]
+                    for f in doc["findings"]]
+        done = run("--strict", "--format", "gcc", bad, path)
+        check(done.returncode == 1 and done.stdout.splitlines() == expected and len(expected) > 2,
+              f"gcc lines are not the findings of --json: {done.stdout}")
         # No text of the file makes a line that a problem matcher reads as another place.
         forged = write_file(directory, "forged.json", json.dumps({
             "target_systems": ["x:2:3: error: y@10.0.0.1", "z:4:5:warning:@10.0.0.2"]}).encode())
         for line in run("--format", "gcc", forged).stdout.splitlines():
             greedy = re.match(r"^(.*):(\d+):(\d+):\s*(error|warning|note)", line)
             check(greedy is not None and greedy.group(1) == forged, f"a forged place: {line!r}")
+
 
 
 def sarif_of(*args, **kwargs):
@@ -863,14 +847,8 @@ def case_json_schema():
     validator = jsonschema.Draft202012Validator(schema)
     example = ARGS.example
     with tempfile.TemporaryDirectory() as directory:
-        generated = write_file(directory, "generated.json", json.dumps({
-            "$schema": "credentials.schema.json",
-            "connection_credentials": {f"alias-{i}": f"user{i}:Pw-{i}:{i * 7}" for i in range(50)},
-            "target_systems": [f"alias-{i}@10.{i}.0.0/30" for i in range(50)] + ["10.9.9.9"],
-            "kms_credentials": ["alias-1"], "bmc_credentials": ["alias-2", "alias-3"],
-            "privpassword": "Priv-Pw", "newpassword": ""}))
         accepted = [example, os.path.join(os.path.dirname(example), "credentials-next.json"),
-                    fixture("complete.json"), generated,
+                    fixture("complete.json"),
                     write_file(directory, "empty.json", b"{}"),
                     write_file(directory, "left-by-a-tool.json",
                                b'{"generated_by": {"tool": "x"}, "target_systems": []}')]
@@ -938,15 +916,14 @@ def case_bounded_padding():
         path = write_file(directory, "long.json", json.dumps({
             "connection_credentials": {"a": long_user + ":Pw-Long-1", "b": "v:Pw-Long-2"},
             "target_systems": ["a@10.0.0.1", "b@10.0.1.0/24"]}))
-        done = run(path)
-        check(done.returncode == 0, f"exit {done.returncode}")
-        check(len(done.stdout) < 1_100_000, f"report of {len(done.stdout)} characters")
-        check(long_user + "@10.0.0.1" in done.stdout, "the long key is not shown whole")
-        check(f"\n  v@10.0.1.1 \u2026 v@10.0.1.254 (254 keys)  {MASK}  " in done.stdout,
-              "a run of keys is not one line")
-        every = run("--all-keys", path).stdout
+        done, every = run(path), run("--all-keys", path).stdout
+        check(done.returncode == 0 and len(done.stdout) < 1_100_000
+              and long_user + "@10.0.0.1" in done.stdout
+              and f"\n  v@10.0.1.1 \u2026 v@10.0.1.254 (254 keys)  {MASK}  " in done.stdout,
+              "the long key is not shown whole, once, or a run of keys is not one line")
         check(f"\n  v@10.0.1.1    {MASK}  " in every and f"\n  v@10.0.1.254  {MASK}  " in every,
               "short keys do not line up")
+
 
 
 def case_shadowed_keys():
@@ -1297,15 +1274,8 @@ def case_installed_tool():
         check("[libPlainTextFileParser.so.1]" in needed, "credcheck does not link the library")
         defined = subprocess.run(["nm", "-C", "--defined-only", tool], capture_output=True,
                                  text=True, check=True).stdout
-        # An unoptimised build emits the headers' inline members (weak, with a local alias at
-        # the same address); those are not the walk.
-        symbols = [line.split(" ", 2) for line in defined.splitlines() if line.count(" ") >= 2]
-        inline = {address for address, kind, _ in symbols if kind in ("W", "V", "w", "v")}
-        copies = [" ".join(symbol) for symbol in symbols
-                  if symbol[0] not in inline and any(
-                      name in symbol[2] for name in ("parse_credential_file", "walk_observer::",
-                                                     "binding_observer::", "bind_members"))]
-        check(not copies, "credcheck holds the walk itself:\n" + "\n".join(copies[:5]))
+        check(" T plain_text_detail::parse_credential_file(" not in defined,
+              "credcheck holds the walk itself")
 
 
 CASES = {name[len("case_"):]: function for name, function in globals().items()
