@@ -134,7 +134,8 @@ const FindingsCase kCases[] = {
      true},
     {"SkippedEntries",
      "{\"connection_credentials\": {\"a\": \"u:Pass-1\"},\n"
-     " \"target_systems\": [\"ghost@10.0.0.1\", \"10.0.0.2\", \"a@10.0.0.300\", \"a@\"],\n"
+     // Columns count characters: the é is two bytes, one column.
+     " \"target_systems\": [\"gh\xc3\xa9st@10.0.0.1\", \"10.0.0.2\", \"a@10.0.0.300\", \"a@\"],\n"
      " \"kms_credentials\": [\"a\", \"ghost\"], \"bmc_credentials\": [\"ghost\"],\n"
      " \"privpassword\": \"Priv-Pw-7\", \"newpassword\": \"New-Pw-8\"}",
      {"unknown-alias 2:21", "unknown-alias 2:39", "rejected-scope 2:51", "rejected-scope 2:67",
@@ -154,6 +155,13 @@ const FindingsCase kCases[] = {
       "/kms_credentials/1 is a number, expected a string (the whole list is ignored)",
       "/bmc_credentials is an object, expected an array of strings",
       "/privpassword is null, expected a string", "/newpassword is an array, expected a string"}},
+    {"NumbersWhereStringsBelong",
+     R"({"privpassword": 1, "newpassword": 2})",
+     {"unusable-member 1:18", "unusable-member 1:36"},
+     true,
+     {},
+     {"/privpassword is a number, expected a string",
+      "/newpassword is a number, expected a string"}},
     {"MembersGivenTwiceAndMisspelled",
      "{\"target_systems\": [\"a@10.0.0.1\", \"a@10.0.0.2\"],\n"
      " \"connection_credentials\": {\"a\": \"u:Old-Pass-1\",\n"
@@ -479,6 +487,7 @@ TEST(FileWalk, EachEntryKnowsItsSource) {
                            "v@h1.example target_systems[0] b@h1.example",
                        }));
     EXPECT_EQ(walk.expanded, (std::vector<std::size_t>{1, 2}));
+    EXPECT_EQ(source_entry(walk, {member_id::target_systems, 2}), "");  // no such entry
 }
 
 TEST(Warnings, FileOwnedByAnotherUser) {

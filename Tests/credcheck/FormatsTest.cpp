@@ -89,6 +89,30 @@ TEST(GithubCommands, EveryLineParsesBackToTheMaskedEscapedText) {
     EXPECT_EQ(commands, 1u);
 }
 
+// The annotation's level is the finding's severity, but that a note is a notice.
+TEST(GithubCommands, LevelIsTheSeverityAndANoteANotice) {
+    test_support::TempDir dir;
+    const std::string path = dir.write("c.json", R"({"connection_credentials": {"a": "u:Pass-1"},
+        "target_systems": ["a@10.0.0.0/30", "a@10.0.0.2-5", "ghost@10.0.0.9"], "privpassword": 5})");
+    options opts;
+    opts.files = {path};
+    const file_report r = build_report(path, opts);
+    std::ostringstream out;
+    const std::unique_ptr<reporter> github = find_format("github")->make(out, {});
+    github->begin({{path}, r.mask});
+    github->file(r);
+    github->end();
+    std::vector<std::string> levels;  // of the shadowed key, the unknown alias, the bad member
+    for (const std::string rule : {"shadowed-key", "unknown-alias", "unusable-member"}) {
+        const std::size_t at = out.str().find("title=" + rule + "::");
+        ASSERT_NE(at, std::string::npos) << rule;
+        const std::size_t start = out.str().rfind("\n::", at);
+        const std::size_t from = start == std::string::npos ? 2 : start + 3;
+        levels.push_back(out.str().substr(from, out.str().find(' ', from) - from));
+    }
+    EXPECT_EQ(levels, (std::vector<std::string>{"notice", "warning", "error"}));
+}
+
 std::size_t count_in(const std::string& text, const std::string& part) {
     std::size_t count = 0;
     for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {

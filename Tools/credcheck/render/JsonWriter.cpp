@@ -156,7 +156,6 @@ void json_writer::flush_if_full() {
 void json_writer::finish() {
     buffer_ += '\n';
     out_.write(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
-    buffer_.clear();
     if (!out_) {
         throw output_failed();
     }

@@ -39,11 +39,11 @@ void for_each_character(std::string_view text, Each&& each) {
             ++at;
             continue;
         }
+        // utf8proc_iterate sets the code point to -1 where it fails.
         utf8proc_int32_t code_point = -1;
         utf8proc_ssize_t length = utf8proc_iterate(
             bytes + at, static_cast<utf8proc_ssize_t>(text.size() - at), &code_point);
         if (length <= 0) {
-            code_point = -1;
             length = 1;
         }
         each(code_point, at, static_cast<std::size_t>(length));
