@@ -371,7 +371,8 @@ def case_usage_errors():
         (["--bogus\x1b]0;title\x07"], "--bogus\\x1b]0;title\\x07"),
         (["-", fixture("complete.json"), "-"], "standard input can be read only once"),
         (["--stdin-filename", "conf/a.json", fixture("complete.json")], "--stdin-filename"),
-    ]
+    ] + [(["--diff", *option, clean_example(), clean_example()], "--diff") for option in (
+        ["--host", "h"], ["--strict"], ["--verbose"], ["--all-keys"], ["--ignore", "owner"])]
     for args, named in table:
         done = run(*args)
         check(done.returncode == 2 and done.stdout == "" and "\x1b" not in done.stderr
@@ -1198,20 +1199,26 @@ def case_stream_file_rules():
 
 def case_stream_past_limit():
     """A stream longer than 256 MiB is not parsed at all: credcheck says so and stops with exit
-    2, and what it wrote stays whole."""
+    2, and what it wrote stays whole: the JSON array closed, the SARIF log saying which file it
+    did not read."""
     with tempfile.TemporaryDirectory() as directory:
         path = private_copy(directory, "complete.json")
-        with subprocess.Popen(["head", "-c", str((256 << 20) + 1), "/dev/zero"],
-                              stdout=subprocess.PIPE) as feed:
-            done = subprocess.run([ARGS.tool, "--json", "--stdin-filename", "big\x1b.json", path,
-                                   "-"], stdin=feed.stdout, capture_output=True, text=True,
-                                  timeout=120, check=False)
-            feed.stdout.close()
-    check(done.returncode == 2, f"exit {done.returncode}")
-    check(done.stderr == "credcheck: cannot read big\\x1b.json: longer than 256 MiB, the most "
-          "read from a stream\n", f"standard error {done.stderr!r}")
-    check([report["file"] for report in json.loads(done.stdout)] == [path],
-          f"the reports written before: {done.stdout[:200]!r}")
+        for format_name in ("json", "sarif"):
+            with subprocess.Popen(["head", "-c", str((256 << 20) + 1), "/dev/zero"],
+                                  stdout=subprocess.PIPE) as feed:
+                done = subprocess.run([ARGS.tool, "--format", format_name, "--stdin-filename",
+                                       "big\x1b.json", path, "-"], stdin=feed.stdout,
+                                      capture_output=True, text=True, timeout=120, check=False)
+                feed.stdout.close()
+            check(done.returncode == 2 and done.stderr == "credcheck: cannot read big\\x1b.json: "
+                  "longer than 256 MiB, the most read from a stream\n", f"{done.returncode} {done}")
+            written = json.loads(done.stdout)
+            if format_name == "json":
+                check([report["file"] for report in written] == [path], f"{done.stdout[:200]!r}")
+            else:
+                (notice,) = written["runs"][0]["invocations"][0]["toolExecutionNotifications"]
+                check(notice["message"]["text"].endswith("longer than 256 MiB, the most read "
+                                                         "from a stream"), f"{notice}")
 
 
 def cores_after_abort(command, fifo, directory):
