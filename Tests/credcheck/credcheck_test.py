@@ -713,6 +713,10 @@ def case_sarif():
                   and location["physicalLocation"]["artifactLocation"]["uri"] == bad
                   and ("region" in location["physicalLocation"]
                        or result["ruleId"] == "permissions"), f"result {result}")
+        regions = [r["locations"][0]["physicalLocation"].get("region") for r in results]
+        check(sorted((r["startLine"], r["startColumn"]) for r in regions if r) ==
+              sorted((f["line"], f["column"]) for f in run_json("--strict", bad)[1]["findings"]
+                     if f["line"]), f"regions {regions}")
         check(not [p for p in passwords_of(bad) if p in json.dumps(log)]
               and len(set(sarif_prints(log))) == len(results), "passwords, or shared fingerprints")
         # Lines added at the top move every region and change no fingerprint.
