@@ -47,7 +47,7 @@ TEST(AddrkitAccepts, AppendsExactEntriesAfterExistingOnes) {
         {"192.168.1.0/30", {"192.168.1.1", "192.168.1.2"}},
         {"192.168.1.6/31", {"192.168.1.6", "192.168.1.7"}},
         {"bmc-01.lab.example", {"bmc-01.lab.example"}},
-        {"BMC.Lab", {"BMC.Lab"}},
+        {"BMC.Lab.aZ-Az", {"BMC.Lab.aZ-Az"}},  // the first and last letters of both cases
         {"4x", {"4x"}},
         {"01.lab.0xg", {"01.lab.0xg"}},
         {name253, {name253}},

@@ -950,6 +950,12 @@ def case_shadowed_keys():
             f"human {body}")
         _, body = section(run("--reveal", path).stdout, "Shadowed keys")
         check(body[2].endswith("'Pw-Shadow-1'") and "'Pw-Shadow-2'" in body[3], f"--reveal {body}")
+        # A key asked for again with the same password is a note, counted as one.
+        _, doc = run_json(write_file(directory, "note.json", json.dumps({
+            "connection_credentials": {"a": "u:Pw-Shadow-1"},
+            "target_systems": ["a@10.0.0.0/30", "a@10.0.0.2-5"]})))
+        check([(f["rule"], f["severity"]) for f in doc["findings"]] == [("shadowed-key", "note")]
+              and (doc["summary"]["notes"], doc["summary"]["warnings"]) == (1, 0), f"{doc}")
 
 def case_host():
     path = fixture("complete.json")
