@@ -126,8 +126,6 @@ pkg-config file plaintextfileparser.")
 set(CPACK_DEBIAN_TOOL_PACKAGE_NAME credcheck)
 set(CPACK_DEBIAN_TOOL_PACKAGE_SECTION admin)
 set(CPACK_DEBIAN_TOOL_PACKAGE_DEPENDS "${PTFP_DEB_RUNTIME} (= ${PTFP_DEB_VERSION})")
-# The dictionary that the weak-password rule asks libpwquality to check against.
-set(CPACK_DEBIAN_TOOL_PACKAGE_RECOMMENDS "cracklib-runtime")
 set(CPACK_COMPONENT_TOOL_DESCRIPTION
   "show what a Corvex credential file hands out
 credcheck runs the credential file parser of the Corvex server-management

@@ -583,7 +583,8 @@ STRICT_FINDINGS = [
     ("no-colon", 3, "credential 'bare' has no ':': its whole text is taken as the user name, and "
      "its password is empty"),
     ("empty-password", 3, "credential 'empty' has an empty password"),
-    ("weak-password", 3, "the password of credential 'weak' is weak: "),  # and libpwquality's why
+    ("weak-password", 3, "the password of credential 'weak' is weak: about 3 bits of guessing, as "
+     "it holds a common password or word"),
     ("password-in-name", 3, "the password of credential 'same' is its user name"),
     ("reused-password", 4, "credential 'a', credential 'b' and credential 'c' share one password"),
     ("no-effect", 7, "target_systems[8] 'ops@10.0.0.2' hands out no key: the one key it asks for "
@@ -625,18 +626,11 @@ def case_strict_gate():
         check([run(*args, loose).returncode for args in (["--strict"], ["--ignore", "no-such-rule"],
                                                          ["--strict", "--ignore", "permissions"])]
               == [1, 2, 0], "--strict of a file others may read, --ignore")
-        # A file of more passwords than --max-password-checks is checked in part, and says so.
-        weak = write_file(directory, "weak.json", json.dumps({
-            "connection_credentials": {"a": "one:password1", "b": "two:password2",
-                                       "c": "three:password1"},
-            "target_systems": ["a@10.0.0.1", "b@10.0.0.2", "c@10.0.0.3"]}))
-        _, doc = run_json("--strict", "--max-password-checks", "1", weak)
-        said = [(f["severity"], f["message"].split(":")[0]) for f in doc["findings"]
-                if f["rule"] == "weak-password"]
-        check(said == [("note", "1 password was not checked for weakness"),
-                       ("warning", "the password of credential 'a' is weak"),
-                       ("warning", "the password of credential 'c' is weak")],
-              f"--max-password-checks 1: {said}")
+        # --min-password-bits moves the bar: no password takes a thousand bits of guessing.
+        weak = [run_json("--strict", "--min-password-bits", bits, clean)[1]["findings"]
+                for bits in ("0", "1000")]
+        check(weak[0] == [] and [f["rule"] for f in weak[1]] == ["weak-password"] * 3,
+              f"--min-password-bits 0 and 1000: {weak}")
         # --max-entries lowers the bar for many-entries.
         _, doc = run_json("--max-entries", "5", clean)
         check([f["rule"] for f in doc["findings"]] == ["many-entries"],
@@ -989,7 +983,7 @@ def case_diff():
             (["--json", "--diff", example, edited], 1),
             (["--diff", example, os.path.join(directory, "missing.json")], 2),
             (["--strict", "--diff", example, edited], 2),
-            (["--diff", example, edited, "--max-password-checks", "5"], 2),
+            (["--diff", example, edited, "--min-password-bits", "5"], 2),
         ]
         for args, expected in table:
             done = run(*args)

@@ -9,7 +9,7 @@ set(CREDCHECK_REPORT_SOURCES
   "${CMAKE_CURRENT_LIST_DIR}/walk/Diff.cpp"
   # The rules and their checks.
   "${CMAKE_CURRENT_LIST_DIR}/findings/Findings.cpp"
-  "${CMAKE_CURRENT_LIST_DIR}/findings/PasswordQuality.cpp"
+  "${CMAKE_CURRENT_LIST_DIR}/findings/PasswordStrength.cpp"
   # The report of a run, built once.
   "${CMAKE_CURRENT_LIST_DIR}/model/KeyOrder.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/model/Report.cpp"
@@ -27,9 +27,13 @@ set(CREDCHECK_REPORT_SOURCES
   "${CMAKE_CURRENT_LIST_DIR}/text/SafeText.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/text/SecretMask.cpp")
 
-# What the report's sources use beyond the library: libpwquality (Debian's libpwquality-dev) for
-# the weak-password rule.
-if(NOT TARGET PkgConfig::pwquality)
-  pkg_check_modules(pwquality REQUIRED IMPORTED_TARGET GLOBAL pwquality)
+# What the report's sources use beyond the library: zxcvbn-c (Debian's libzxcvbn-dev), which has
+# no pkg-config file, for the weak-password rule.
+if(NOT TARGET credcheck_zxcvbn)
+  find_path(ZXCVBN_INCLUDE_DIR zxcvbn.h REQUIRED)
+  find_library(ZXCVBN_LIBRARY zxcvbn REQUIRED)
+  add_library(credcheck_zxcvbn UNKNOWN IMPORTED GLOBAL)
+  set_target_properties(credcheck_zxcvbn PROPERTIES IMPORTED_LOCATION "${ZXCVBN_LIBRARY}"
+    INTERFACE_INCLUDE_DIRECTORIES "${ZXCVBN_INCLUDE_DIR}")
 endif()
-set(CREDCHECK_REPORT_LIBRARIES PkgConfig::pwquality)
+set(CREDCHECK_REPORT_LIBRARIES credcheck_zxcvbn)

@@ -115,7 +115,7 @@ command_line parse_command_line(int argc, const char* const* argv, std::ostream&
                  "from one entry shares a line)");
     app.add_flag("--strict", opts.strict,
                  "Exit 1 unless the file is clean: RESULT_SUCCEED and no finding of warning "
-                 "severity or above; also ask libpwquality of every password (weak-password)");
+                 "severity or above; also judge every password's strength (weak-password)");
     app.add_option("--ignore", opts.ignore,
                    "Leave out the findings of RULE (repeatable), for a file that knowingly "
                    "breaks it")
@@ -130,12 +130,13 @@ command_line parse_command_line(int argc, const char* const* argv, std::ostream&
                        "(default 1,000,000)")
             ->type_name("N")
             ->check(CLI::PositiveNumber);
-    CLI::Option* max_password_checks =
-        app.add_option("--max-password-checks", opts.max_password_checks,
-                       "With --strict, the most distinct passwords libpwquality is asked of, "
-                       "about a millisecond each (default 10,000); a note counts the rest")
+    CLI::Option* min_password_bits =
+        app.add_option("--min-password-bits", opts.min_password_bits,
+                       "With --strict, the fewest bits of guessing (log2 of the guesses) a "
+                       "password may take before weak-password says so (default 33.22, "
+                       "10^10 guesses)")
             ->type_name("N")
-            ->check(CLI::PositiveNumber);
+            ->check(CLI::Range(0.0, 1000.0));
     app.add_option("--host", opts.host,
                    "Show only the keys for HOST (an address, as any scope form of one address, "
                    "or a host name), with the entry that produced each")
@@ -175,7 +176,7 @@ command_line parse_command_line(int argc, const char* const* argv, std::ostream&
         }
         if (opts.diff &&
             (opts.host || opts.strict || opts.verbose || opts.all_keys || !opts.ignore.empty() ||
-             max_entries->count() > 0 || max_password_checks->count() > 0 ||
+             max_entries->count() > 0 || min_password_bits->count() > 0 ||
              find_format(opts.format)->write_diff == nullptr)) {
             throw CLI::ValidationError("--diff",
                                        "takes --reveal, --json or --format text|json, --color "

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "findings/PasswordStrength.h"
+
 namespace credcheck {
 
 /// When the text report is coloured.
@@ -41,15 +43,16 @@ struct options {
     bool verbose = false;
     /// List every key on a line of its own instead of folding runs of keys.
     bool all_keys = false;
-    /// Exit 1 when the report holds a finding of warning severity or above; also ask
-    /// libpwquality of every password.
+    /// Exit 1 when the report holds a finding of warning severity or above; also judge every
+    /// password's strength.
     bool strict = false;
     /// Rules whose findings are left out (--ignore RULE, repeatable).
     std::vector<std::string> ignore;
     /// The most entries a file may hand out before the many-entries rule says so.
     std::size_t max_entries = 1'000'000;
-    /// With --strict, the most distinct passwords libpwquality is asked of.
-    std::size_t max_password_checks = 10'000;
+    /// With --strict, the fewest bits of guessing a password may take before weak-password says
+    /// so.
+    double min_password_bits = DEFAULT_MIN_PASSWORD_BITS;
     /// Show only the keys for this host, each with its source.
     std::optional<std::string> host;
 };

@@ -12,7 +12,7 @@
 
 #include <PlainTextFileParser/detail/SecretMemory.h>
 
-#include "findings/PasswordQuality.h"
+#include "findings/PasswordStrength.h"
 #include "text/SecretMask.h"
 
 namespace credcheck {
@@ -492,49 +492,74 @@ void find_passwords_in_names(finder& f) {
     }
 }
 
+// The words an attacker who knows an entry tries first: its user and alias, and the labels of
+// the host names its targets reach, each once and at most MAX_OWN_WORDS of them.
+constexpr std::size_t MAX_OWN_WORDS = 32;
+
+void add_own_word(std::vector<std::string_view>& words, std::string_view word) {
+    if (word.size() >= 3 && words.size() < MAX_OWN_WORDS &&
+        std::find(words.begin(), words.end(), word) == words.end()) {
+        words.push_back(word);
+    }
+}
+
+// The host-name labels of the targets of each alias, from one pass over the targets.
+std::unordered_map<std::string_view, std::vector<std::string_view>> host_labels(
+    const file_walk& walk) {
+    std::unordered_map<std::string_view, std::vector<std::string_view>> labels;
+    for (const std::string& target : walk.record.target_systems) {
+        const detail::target_entry entry = detail::split_target_entry(target);
+        std::vector<std::string_view>& words = labels[entry.alias];
+        for (std::size_t begin = 0; begin < entry.scope.size() && words.size() < MAX_OWN_WORDS;) {
+            const std::size_t end =
+                std::min(entry.scope.find_first_of(".-[]:", begin), entry.scope.size());
+            const std::string_view label = entry.scope.substr(begin, end - begin);
+            if (std::any_of(label.begin(), label.end(), [](char c) { return c > '9'; })) {
+                add_own_word(words, label);
+            }
+            begin = end + 1;
+        }
+    }
+    return labels;
+}
+
 void find_weak_passwords(finder& f) {
     if (!f.settings_.check_password_quality) {
         return;
     }
-    const std::vector<given_password>& given = f.given();
-    // libpwquality and cracklib copy each password into their frames, and leave it there.
+    const auto labels = host_labels(f.walk_);
+    // zxcvbn-c copies each password into its frames, and leaves it there.
     const plain_text_detail::stack_burn burn;
-    const password_quality quality;
-    if (!quality.has_dictionary()) {
-        f.add(rule::weak_password, "dictionary",
-              report_text("the password dictionary is not installed (Debian's cracklib-runtime): "
-                          "passwords were checked without it"),
-              {}, std::nullopt, severity::note);
-    }
-    // libpwquality's dictionary check costs about a millisecond a password, so a file of very
-    // many passwords gets a bounded share of them checked, and says so.
-    std::unordered_map<std::string_view, std::optional<std::string>> verdicts;
-    std::unordered_set<std::string_view> unchecked;
-    for (const given_password& password : given) {
-        auto verdict = verdicts.find(password.password);
-        if (verdict == verdicts.end()) {
-            if (verdicts.size() == f.settings_.max_password_checks) {
-                unchecked.insert(password.password);
-                continue;
+    std::vector<std::string_view> words;
+    for (const given_password& password : f.given()) {
+        words.clear();
+        add_own_word(words, password.user);
+        add_own_word(words, password.alias);
+        if (const auto found = labels.find(password.alias);
+            !password.alias.empty() && found != labels.end()) {
+            for (const std::string_view label : found->second) {
+                add_own_word(words, label);
             }
-            verdict =
-                verdicts
-                    .emplace(password.password, quality.weakness(password.password, password.user))
-                    .first;
         }
-        if (verdict->second) {
-            report_text message("the password of ");
-            message << password.owner << " is weak: " << *verdict->second;
-            f.add(rule::weak_password, password.owner.raw(), std::move(message), password.at);
+        const password_strength strength = estimate_strength(password.password, words);
+        if (strength.bits >= f.settings_.min_password_bits) {
+            continue;
         }
-    }
-    if (!unchecked.empty()) {
-        report_text message(count_of(unchecked.size(), "password was", "passwords were") +
-                            " not checked for weakness: --strict asks libpwquality of the first " +
-                            grouped(f.settings_.max_password_checks) +
-                            " distinct ones (--max-password-checks N asks more)");
-        f.add(rule::weak_password, "unchecked", std::move(message), {}, std::nullopt,
-              severity::note);
+        report_text message("the password of ");
+        message << password.owner << " is weak: about "
+                << std::to_string(static_cast<long>(strength.bits)) << " bits of guessing, ";
+        if (strength.patterns.empty()) {
+            message << "as it is short";
+        } else {
+            message << "as it holds ";
+            for (std::size_t i = 0; i < strength.patterns.size(); ++i) {
+                message << (i == 0                              ? ""
+                            : i + 1 == strength.patterns.size() ? " and "
+                                                                : ", ")
+                        << strength.patterns[i];
+            }
+        }
+        f.add(rule::weak_password, password.owner.raw(), std::move(message), password.at);
     }
 }
 
@@ -630,8 +655,10 @@ constexpr std::array<rule_info, RULE_COUNT> RULES = {{
      "which are shown and logged where passwords are not.",
      find_passwords_in_names},
     {rule::weak_password, "weak-password", severity::warning,
-     "A password libpwquality finds weak (--strict)",
-     "libpwquality's verdict with its default settings and dictionary.", find_weak_passwords},
+     "A password that takes few guesses (--strict)",
+     "zxcvbn-c's estimate of the guesses a password takes, knowing the entry's own names, below "
+     "--min-password-bits.",
+     find_weak_passwords},
     {rule::permissions, "permissions", severity::warning, "The file can be read by others",
      "Credential files should be readable by their owner only (chmod 600). Not checked for a "
      "stream (a pipe, a FIFO, standard input from either), whose mode is not a file's.",

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "findings/PasswordStrength.h"
 #include "findings/Rules.h"
 #include "text/ReportText.h"
 #include "walk/FileWalk.h"
@@ -35,10 +36,11 @@ struct finding {
 struct finding_settings {
     /// The most entries a file may hand out before many-entries says so.
     std::size_t max_entries = 1'000'000;
-    /// Whether weak-password asks libpwquality of the passwords (costly: a millisecond each).
+    /// Whether weak-password judges the passwords.
     bool check_password_quality = false;
-    /// The most distinct passwords it asks of; a note counts the rest.
-    std::size_t max_password_checks = 10'000;
+    /// The fewest bits of guessing (log2 of the guesses) a password may take before
+    /// weak-password says so.
+    double min_password_bits = DEFAULT_MIN_PASSWORD_BITS;
     /// Rules whose findings are left out.
     std::vector<std::string> ignored;
 };
