@@ -83,7 +83,7 @@ const FindingsCase kCases[] = {
      R"(  "target_systems": ["a@10.0.0.1"], "kms_credentials": [], "bmc_credentials": [],)"
      "\n"
      R"(  "privpassword": "", "newpassword": "", "$schema": "credentials.schema.json"})",
-     {},
+     {"empty-password 4:19", "empty-password 4:38"},
      false},
     {"AbsentMembersAreNoFinding",
      R"({"connection_credentials": {"a": "u:Pass-1"}, "target_systems": ["a@10.0.0.1"]})",
@@ -197,6 +197,49 @@ const FindingsCase kCases[] = {
      " \"target_systems\": [\"a@10.0.0.1\", \"b@10.0.0.2\",\n"
      "                    \"a@Alpha-Pw-11.Bravo-Pw-22.Alpha-Pw-11\"]}",
      {"password-in-name 5:21", "password-in-name 5:21"},
+     true},
+    {"BlankPaddedAndControlCharacters",
+     "{\"connection_credentials\": {\n"
+     R"(  "a": ":Pass-1x",)"
+     "\n"
+     R"(  "b": "  :Pass-2x",)"
+     "\n"
+     R"(  "c": "ops :Pass-3x",)"
+     "\n"
+     R"(  "d": "u: Pass-4x",)"
+     "\n"
+     R"(  "e": "v:Pass\u00005x",)"
+     "\n"
+     R"(  "f": "w\u007f:Pass-6x"},)"
+     "\n"
+     R"( "target_systems": ["a@h1", "b@h2", "c@h3", "d@h4", "e@h5", "f@h6"],)"
+     "\n"
+     R"( "privpassword": "Priv-Pw-7 "})",
+     {"blank-user 2:8", "blank-user 3:8", "padded-text 4:8", "padded-text 5:8",
+      "control-character 6:8", "control-character 7:8", "padded-text 9:18"},
+     true},
+    {"OneHostInTwoLetterCases",
+     "{\"connection_credentials\": {\"a\": \"u:Pass-1x\", \"b\": \"u:Pass-2x\"},\n"
+     " \"target_systems\": [\n"
+     "  \"a@web01.lab\", \"b@Web01.lab\", \"b@WEB01.lab\",\n"
+     "  \"b@web02.lab\", \"b@WEB02.lab\",\n"
+     "  \"a@Db.lab\", \"b@DB.lab\"]}",
+     {"host-case 3:18", "host-case 3:33", "host-case 5:3"},
+     true},
+    {"PasswordsHoldingTheirNamesOrAnothersUser",
+     "{\"connection_credentials\": {\n"
+     R"(  "ops": "operator:Operator-2024x",)"
+     "\n"
+     R"(  "lab": "labuser:lab-Pw-9q",)"
+     "\n"
+     R"(  "webfront": "w:webfront#7Qz",)"
+     "\n"
+     R"(  "x": "deploy:Pw-Dx-17q",)"
+     "\n"
+     R"(  "y": "backup:deploy"},)"
+     "\n"
+     R"( "target_systems": ["ops@h1", "lab@h2", "webfront@h3", "x@h4", "y@h5"]})",
+     {"password-in-name 2:10", "password-in-name 4:15", "password-in-name 6:8"},
      true},
 };
 
@@ -348,7 +391,7 @@ TEST(FindingMessages, CountDifferentPasswordsAndNameTheReservedForm) {
 TEST(ManyEntries, NameTheWidestScopeOnlyWhenOneSpreads) {
     TempDir dir;
     const struct {
-        const char* targets;
+        std::string targets;
         std::size_t max_entries;
         std::string message;
     } cases[] = {
@@ -357,10 +400,11 @@ TEST(ManyEntries, NameTheWidestScopeOnlyWhenOneSpreads) {
         {R"("a@10.0.0.1", "a@10.0.1.0/30", "a@10.0.0.3")", 2,
          "the file hands out 4 entries, more than the 2 entries --max-entries allows; the most "
          "come from target_systems[1] 'a@10.0.1.0/30' (2 addresses): check its host scopes"},
-        // At --max-entries, but a few bytes of scope stand for a network.
-        {R"("a@10.1.0.0/18")", 16'382,
-         "the file hands out 16,382 entries from 13 bytes of entries (1260 per byte); the most "
-         "come from target_systems[0] 'a@10.1.0.0/18' (16,382 addresses): check its host scopes"},
+        // At --max-entries, but a few bytes of scope stand for a network, however much text
+        // stands around them.
+        {R"("a@10.1.0.0/18", "a@)" + std::string(20'000, 'x') + "\"", 16'383,
+         "target_systems[0] 'a@10.1.0.0/18' stands for 16,382 addresses in 11 bytes of host scope "
+         "(1489 a byte): check its scope"},
     };
     for (const auto& c : cases) {
         const std::string path = dir.write(
@@ -372,6 +416,75 @@ TEST(ManyEntries, NameTheWidestScopeOnlyWhenOneSpreads) {
                   std::vector<std::string>{c.message})
             << c.targets;
     }
+}
+
+// What the rules against slips in names and passwords say, each on the smallest file that shows it.
+TEST(FindingMessages, NameTheSlipNeverThePassword) {
+    const struct {
+        std::string document;
+        const char* rule;
+        std::string message;
+    } cases[] = {
+        {R"({"connection_credentials": {"a": " :Pass-1x"}})", "blank-user",
+         "credential 'a' has a blank user name: its keys read \" @host\""},
+        {R"({"connection_credentials": {"a": "u:Pass-1x "}})", "padded-text",
+         "the password of credential 'a' begins or ends with a space"},
+        {R"({"connection_credentials": {"a": "u:Pass\u0000x"}})", "control-character",
+         "the password of credential 'a' holds a NUL"},
+        {R"({"connection_credentials": {"a": "u\t:Pass-1x"}})", "control-character",
+         "the user name of credential 'a' holds a control character"},
+        {R"({"connection_credentials": {"a": "deploy:Pw-1x", "b": "u:deploy"}})",
+         "password-in-name",
+         "the password of credential 'b' is the user name of credential 'a', which is masked "
+         "where its keys are shown"},
+        {R"({"connection_credentials": {"a": "operator:Operator-1x"}})", "password-in-name",
+         "the password of credential 'a' holds its user name"},
+        {R"({"privpassword": ""})", "empty-password",
+         "privpassword is empty, so it is not handed out"},
+        {R"({"connection_credentials": {"a": "u:Pw-1x", "b": "u:Pw-2x"},
+             "target_systems": ["a@web[1-2].lab", "b@Web[1-2].lab"]})",
+         "host-case",
+         "target_systems[1] 'b@Web[1-2].lab': its key u@Web1.lab names the host of u@web1.lab (by "
+         "target_systems[0], line 2:33) in other letters, with another password; so do 1 more key"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(messages_of(c.document, c.rule), std::vector<std::string>{c.message}) << c.rule;
+    }
+}
+
+// weak-password knows the entry's user, alias and host-name labels: a password made of one of
+// them is weak, where the same shape made of an unknown word is not.
+TEST(WeakPassword, KnowsTheEntrysOwnNames) {
+    TempDir dir;
+    const std::string path = dir.write("credentials.json", R"({"connection_credentials": {
+        "zorblax": "u1:zorblax2024", "k2": "u2:quintrex2024", "k3": "u3:vexmora2024"},
+        "target_systems": ["zorblax@10.0.0.1", "k2@quintrex.lab", "k3@10.0.0.3"]})");
+    options opts = for_file(path);
+    opts.strict = true;
+    const std::vector<std::string> weak = messages_of(build_report(path, opts), "weak-password");
+    ASSERT_EQ(weak.size(), 2U);
+    EXPECT_NE(weak[0].find("'zorblax' is weak"), std::string::npos) << weak[0];
+    EXPECT_NE(weak[1].find("'k2' is weak"), std::string::npos) << weak[1];
+    for (const std::string& message : weak) {
+        EXPECT_NE(message.find("the entry's own names"), std::string::npos) << message;
+    }
+}
+
+// No password is too long to judge: a long one of one letter is weak, a long varied one is not.
+TEST(WeakPassword, JudgesAPasswordOfAnyLength) {
+    std::string varied;
+    for (std::size_t i = 0; varied.size() < 100'000; ++i) {
+        varied += std::to_string(i * 2654435761U % 1000003) + "-Kq";
+    }
+    TempDir dir;
+    const std::string path =
+        dir.write("credentials.json", R"({"connection_credentials": {"a": "u:)" + varied +
+                                          R"(", "b": "v:)" + std::string(100'000, 'a') + R"("}})");
+    options opts = for_file(path);
+    opts.strict = true;
+    const std::vector<std::string> weak = messages_of(build_report(path, opts), "weak-password");
+    ASSERT_EQ(weak.size(), 1U);
+    EXPECT_NE(weak[0].find("'b' is weak"), std::string::npos) << weak[0];
 }
 
 TEST(LogRecords, ShownUpToTheQuietLevelUnlessVerbose) {

@@ -54,6 +54,9 @@ TEST(PasswordStrength, NamesThePatternsAndJudgesPastANul) {
     const std::string with_nul("password\0Kq7~nTm!x9Lp2#vR", 25);
     EXPECT_GT(estimate_strength(with_nul, {}).bits,
               estimate_strength("password", {}).bits + DEFAULT_MIN_PASSWORD_BITS);
+    // An own word holding a NUL is left out, not cut short at it.
+    EXPECT_EQ(estimate_strength("zorbqivexmora", {std::string_view("zorb\0x", 6)}).bits,
+              estimate_strength("zorbqivexmora", {}).bits);
 }
 
 }  // namespace

@@ -186,7 +186,7 @@ std::string written(const secret_mask& mask, bool colour, const std::vector<Piec
 }
 
 TEST(TerminalWriter, MasksTheFilesTextNeverTheToolsWordsNorKeys) {
-    const secret_mask mask({"Secret-9", "\\x1b[2J", "Entries", "10.0.0.1"});
+    const secret_mask mask({"Secret-9", "\\x1b[2J", "Entries", "10.0.0.1", "sa"});
     const struct {
         const char* name;
         std::vector<Piece> pieces;
@@ -206,9 +206,13 @@ TEST(TerminalWriter, MasksTheFilesTextNeverTheToolsWordsNorKeys) {
          false,
          "Entries (2)\n"},
         {"a key's user stays whole, its host is masked",
-         {{"Entries@10.0.0.1\n", origin::key, style::plain}},
+         {{"Entries-x@10.0.0.1\n", origin::key, style::plain}},
          false,
-         "Entries@********\\n\n"},
+         "Entries-x@********\\n\n"},
+        {"a user that is a password is masked, however short",
+         {{"sa@10.0.0.1", origin::key, style::plain}},
+         false,
+         "********@********\n"},
         {"colours go around what is shown, after masking and escaping",
          {{"ok ", origin::own, style::plain}, {"\x1b[31m", origin::file, style::good}},
          true,

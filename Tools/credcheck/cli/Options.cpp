@@ -127,7 +127,7 @@ command_line parse_command_line(int argc, const char* const* argv, std::ostream&
     CLI::Option* max_entries =
         app.add_option("--max-entries", opts.max_entries,
                        "The most entries a file may hand out before many-entries says so "
-                       "(default 1,000,000)")
+                       "(default 100,000)")
             ->type_name("N")
             ->check(CLI::PositiveNumber);
     CLI::Option* min_password_bits =

@@ -49,7 +49,7 @@ struct options {
     /// Rules whose findings are left out (--ignore RULE, repeatable).
     std::vector<std::string> ignore;
     /// The most entries a file may hand out before the many-entries rule says so.
-    std::size_t max_entries = 1'000'000;
+    std::size_t max_entries = 100'000;
     /// With --strict, the fewest bits of guessing a password may take before weak-password says
     /// so.
     double min_password_bits = DEFAULT_MIN_PASSWORD_BITS;

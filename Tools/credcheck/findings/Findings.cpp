@@ -5,12 +5,14 @@
 #include <algorithm>
 #include <bitset>
 #include <cstdio>
+#include <map>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
 
 #include <PlainTextFileParser/detail/SecretMemory.h>
+#include <utf8proc.h>
 
 #include "findings/PasswordStrength.h"
 #include "text/SecretMask.h"
@@ -21,8 +23,8 @@ namespace {
 
 namespace detail = plain_text_detail;
 
-/// Entries that hand out this many at this many keys per byte of the entries' own text are a few
-/// characters of scope standing for whole networks.
+/// A target whose scope stands for this many addresses, at this many a byte of the scope, is a
+/// few characters standing for a whole network.
 constexpr std::size_t CROWDED_ENTRIES = 10'000;
 constexpr std::size_t ENTRIES_PER_BYTE = 100;
 
@@ -317,6 +319,63 @@ void find_shadowed_keys(finder& f) {
     }
 }
 
+// Keys that name one host in two letter cases with different passwords. Host names are the same
+// whatever their case, but the tools look a key up as it is written: which password the host gets
+// depends on how a run spells it. Reported once for each entry that hands out such a variant.
+void find_host_cases(finder& f) {
+    const file_walk& walk = f.walk_;
+    struct clash {
+        std::size_t entry = 0;  // the variant, and the first key it clashes with
+        std::size_t other = 0;
+        std::size_t count = 0;
+    };
+    std::map<std::pair<member_id, std::size_t>, clash> by_source;
+    // Only a host with a capital letter can be a variant of another; the rest need no copy.
+    std::unordered_map<std::string, std::size_t> first_variant;
+    for (std::size_t i = 0; i < walk.entries.size(); ++i) {
+        const handed_entry& entry = walk.entries[i];
+        const detail::key_parts parts = detail::split_key(*entry.key);
+        if (std::none_of(parts.host.begin(), parts.host.end(),
+                         [](char c) { return c >= 'A' && c <= 'Z'; })) {
+            continue;
+        }
+        std::string lowered(*entry.key);
+        for (std::size_t at = parts.user.size(); at < lowered.size(); ++at) {
+            if (lowered[at] >= 'A' && lowered[at] <= 'Z') {
+                lowered[at] = static_cast<char>(lowered[at] + ('a' - 'A'));
+            }
+        }
+        const handed_entry* lower = find_entry(walk, lowered);
+        const auto [variant, first] = first_variant.emplace(std::move(lowered), i);
+        const handed_entry* other = lower != nullptr ? lower
+                                    : first          ? nullptr
+                                                     : &walk.entries[variant->second];
+        if (other == nullptr || *other->value == *entry.value) {
+            continue;
+        }
+        clash& found = by_source[{entry.source.member, entry.source.index}];
+        if (found.count++ == 0) {
+            found.entry = i;
+            found.other = static_cast<std::size_t>(other - walk.entries.data());
+        }
+    }
+    for (const auto& [source, found] : by_source) {
+        const handed_entry& entry = walk.entries[found.entry];
+        const handed_entry& other = walk.entries[found.other];
+        report_text what(": its key ");
+        what << key_text{*entry.key} << " names the host of " << key_text{*other.key} << " (by "
+             << source_name(other.source);
+        if (const text_position at = source_position(walk, other.source); at.known()) {
+            what << ", " << line_and_column(at);
+        }
+        what << ") in other letters, with another password";
+        if (found.count > 1) {
+            what << "; so do " << count_of(found.count - 1, "more key", "more keys");
+        }
+        f.add_for(rule::host_case, entry.source, std::move(what), std::nullopt, *entry.key);
+    }
+}
+
 void find_unused_credentials(finder& f) {
     const plain_text_info& record = f.walk_.record;
     std::unordered_set<std::string_view> used;
@@ -357,6 +416,96 @@ void find_empty_passwords(finder& f) {
             f.add(rule::empty_password, alias, std::move(message), credential_at(f.walk_, alias));
         }
     }
+    // An empty password member is allowed and simply not handed out; said in case it was meant.
+    for (const member_id member : {member_id::privpassword, member_id::newpassword}) {
+        const std::string& password = member == member_id::privpassword
+                                          ? f.walk_.record.privpassword
+                                          : f.walk_.record.newpassword;
+        if (f.walk_.members[static_cast<std::size_t>(member)].how == member_outcome::state::bound &&
+            password.empty()) {
+            report_text message(detail::member_key(member));
+            message << " is empty, so it is not handed out";
+            f.add(rule::empty_password, detail::member_key(member), std::move(message),
+                  source_position(f.walk_, {member, 0}), std::nullopt, severity::note);
+        }
+    }
+}
+
+void find_blank_users(finder& f) {
+    for (const auto& [alias, text] : f.walk_.record.connection_credentials) {
+        const std::string_view user = detail::split_credential(text).user;
+        if (user.find_first_not_of(' ') == std::string_view::npos) {
+            report_text message("credential ");
+            message << quoted(alias) << " has " << (user.empty() ? "an empty" : "a blank")
+                    << " user name: its keys read \"" << std::string(user) << "@host\"";
+            f.add(rule::blank_user, alias, std::move(message), credential_at(f.walk_, alias));
+        }
+    }
+}
+
+bool padded(std::string_view text) {
+    return !text.empty() && (text.front() == ' ' || text.back() == ' ');
+}
+
+// A user name or password with a space at either end: typed so, or pasted with one; the tools
+// send it as it stands, spaces included.
+void find_padded_text(finder& f) {
+    for (const auto& [alias, text] : f.walk_.record.connection_credentials) {
+        const std::string_view user = detail::split_credential(text).user;
+        if (padded(user) && user.find_first_not_of(' ') != std::string_view::npos) {
+            report_text message("the user name of credential ");
+            message << quoted(alias) << " begins or ends with a space";
+            f.add(rule::padded_text, alias + "\nuser", std::move(message),
+                  credential_at(f.walk_, alias));
+        }
+    }
+    for (const given_password& password : f.given()) {
+        if (padded(password.password)) {
+            report_text message("the password of ");
+            message << password.owner << " begins or ends with a space";
+            f.add(rule::padded_text, password.owner.raw() + "\npassword", std::move(message),
+                  password.at);
+        }
+    }
+}
+
+// The first control character of `text` (C0, DEL or C1), or -1.
+utf8proc_int32_t control_character_of(std::string_view text) {
+    const auto* bytes = reinterpret_cast<const utf8proc_uint8_t*>(text.data());
+    for (std::size_t at = 0; at < text.size();) {
+        utf8proc_int32_t c = -1;
+        const utf8proc_ssize_t length =
+            utf8proc_iterate(bytes + at, static_cast<utf8proc_ssize_t>(text.size() - at), &c);
+        if (length > 0 && utf8proc_category(c) == UTF8PROC_CATEGORY_CC) {
+            return c;
+        }
+        at += length > 0 ? static_cast<std::size_t>(length) : 1;
+    }
+    return -1;
+}
+
+// A control character in a user name or password: a tool that takes the text as a C string ends
+// it at a NUL, and a terminal or a form field may drop or act on the others.
+void find_control_characters(finder& f) {
+    const auto said = [](utf8proc_int32_t c) { return c == 0 ? "a NUL" : "a control character"; };
+    for (const auto& [alias, text] : f.walk_.record.connection_credentials) {
+        const utf8proc_int32_t c = control_character_of(detail::split_credential(text).user);
+        if (c >= 0) {
+            report_text message("the user name of credential ");
+            message << quoted(alias) << " holds " << said(c);
+            f.add(rule::control_character, alias + "\nuser", std::move(message),
+                  credential_at(f.walk_, alias));
+        }
+    }
+    for (const given_password& password : f.given()) {
+        const utf8proc_int32_t c = control_character_of(password.password);
+        if (c >= 0) {
+            report_text message("the password of ");
+            message << password.owner << " holds " << said(c);
+            f.add(rule::control_character, password.owner.raw() + "\npassword", std::move(message),
+                  password.at);
+        }
+    }
 }
 
 // A target whose host is that of the KMS or BMC keys hands out a key of that form: the tools
@@ -378,27 +527,28 @@ void find_reserved_hosts(finder& f) {
 // the file hide nothing.
 void find_many_entries(finder& f) {
     const file_walk& walk = f.walk_;
-    const std::size_t entries = walk.entries.size();
-    std::size_t bytes = 0;
-    for (const member_id list :
-         {member_id::target_systems, member_id::kms_credentials, member_id::bmc_credentials}) {
-        for (const std::string& entry : *detail::member_list(walk.record, list)) {
-            bytes += entry.size();
+    // Each target by its own scope's bytes, so that no text elsewhere (a long alias, comments,
+    // padding) thins a network out: a few characters standing for a whole network are a finding
+    // however large the file around them.
+    const std::vector<std::string>& targets = walk.record.target_systems;
+    for (std::size_t i = 0; i < targets.size() && i < walk.expanded.size(); ++i) {
+        const std::size_t bytes =
+            std::max<std::size_t>(detail::split_target_entry(targets[i]).scope.size(), 1);
+        if (walk.expanded[i] >= CROWDED_ENTRIES && walk.expanded[i] / bytes >= ENTRIES_PER_BYTE) {
+            report_text what(" stands for ");
+            what << count_of(walk.expanded[i], "address", "addresses") << " in "
+                 << count_of(bytes, "byte", "bytes") << " of host scope ("
+                 << std::to_string(walk.expanded[i] / bytes) << " a byte): check its scope";
+            f.add_for(rule::many_entries, {member_id::target_systems, i}, std::move(what));
         }
     }
-    bytes = std::max<std::size_t>(bytes, 1);
-    const bool crowded = entries >= CROWDED_ENTRIES && entries / bytes >= ENTRIES_PER_BYTE;
-    if (entries <= f.settings_.max_entries && !crowded) {
+    const std::size_t entries = walk.entries.size();
+    if (entries <= f.settings_.max_entries) {
         return;
     }
-    report_text message("the file hands out " + count_of(entries, "entry", "entries"));
-    if (entries > f.settings_.max_entries) {
-        message << ", more than the " << count_of(f.settings_.max_entries, "entry", "entries")
-                << " --max-entries allows";
-    } else {
-        message << " from " << count_of(bytes, "byte", "bytes") << " of entries ("
-                << std::to_string(entries / bytes) << " per byte)";
-    }
+    report_text message("the file hands out " + count_of(entries, "entry", "entries") +
+                        ", more than the " + count_of(f.settings_.max_entries, "entry", "entries") +
+                        " --max-entries allows");
     // Point at a target only when its scope stands for several addresses: with none, there is no
     // scope to check, only many entries.
     const auto largest = std::max_element(walk.expanded.begin(), walk.expanded.end());
@@ -436,6 +586,14 @@ void find_reused_passwords(finder& f) {
     }
 }
 
+// Whether `password` holds `name` in any letter case: "Operator-7" holds "operator". Compared in
+// place, as a lower-case copy of the password would be one more copy to wipe.
+bool holds(std::string_view password, std::string_view name) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    return std::search(password.begin(), password.end(), name.begin(), name.end(),
+                       [&](char a, char b) { return lower(a) == lower(b); }) != password.end();
+}
+
 void find_passwords_in_names(finder& f) {
     const std::vector<given_password>& given = f.given();
     const auto inside = [](std::string_view name, std::string_view password) {
@@ -444,16 +602,36 @@ void find_passwords_in_names(finder& f) {
     };
     std::vector<std::string_view> secrets;
     std::unordered_map<std::string_view, const given_password*> owner_of;
+    // The first credential of each user name: a password that is someone else's user name is
+    // shown wherever that user's keys are.
+    std::unordered_map<std::string_view, std::string_view> alias_of_user;
+    for (const auto& [alias, text] : f.walk_.record.connection_credentials) {
+        alias_of_user.emplace(detail::split_credential(text).user, alias);
+    }
     for (const given_password& password : given) {
         for (const auto& [name, what] :
              {std::pair{password.user, "user name"}, std::pair{password.alias, "alias"}}) {
-            if (!name.empty() && inside(name, password.password)) {
+            const char* how = name.empty() ? nullptr
+                              : inside(name, password.password)
+                                  ? (name == password.password ? " is" : " stands inside")
+                              : name.size() >= MIN_MASKED_LENGTH && holds(password.password, name)
+                                  ? " holds"
+                                  : nullptr;
+            if (how != nullptr) {
                 report_text message("the password of ");
-                message << password.owner << (name == password.password ? " is" : " stands inside")
-                        << " its " << what;
+                message << password.owner << how << " its " << what;
                 f.add(rule::password_in_name, password.owner.raw() + "\n" + what,
                       std::move(message), password.at);
             }
+        }
+        const auto user = alias_of_user.find(password.password);
+        if (user != alias_of_user.end() && user->first != password.user) {
+            report_text message("the password of ");
+            message << password.owner << " is the user name of credential " << quoted(user->second)
+                    << ", which is masked where its keys are shown";
+            f.add(rule::password_in_name,
+                  password.owner.raw() + "\nuser name of " + std::string(user->second),
+                  std::move(message), password.at);
         }
     }
     // Host names: a password that stands in a target's scope. Only a password whose every byte
@@ -626,6 +804,11 @@ constexpr std::array<rule_info, RULE_COUNT> RULES = {{
      "The first value stored under a key wins: the later entry's values for those keys are "
      "dropped (a note when they are the same password).",
      find_shadowed_keys},
+    {rule::host_case, "host-case", severity::warning,
+     "One host in two letter cases with different passwords",
+     "Host names are the same whatever their case, but the tools look keys up as written: the "
+     "password a host gets depends on how a run spells its name.",
+     find_host_cases},
     {rule::no_effect, "no-effect", severity::warning, "An entry that hands out no key",
      "Every key the entry asks for is already held by earlier entries, so it changes nothing.",
      find_no_effect},
@@ -637,13 +820,26 @@ constexpr std::array<rule_info, RULE_COUNT> RULES = {{
     {rule::empty_password, "empty-password", severity::warning,
      "A credential with an empty password", "The credential hands out an empty password.",
      find_empty_passwords},
+    {rule::blank_user, "blank-user", severity::warning, "A credential with a blank user name",
+     "The user name is empty or only spaces: its keys read \"@host\", which no account answers.",
+     find_blank_users},
+    {rule::padded_text, "padded-text", severity::warning,
+     "A user name or password that begins or ends with a space",
+     "The tools send the text as it stands, spaces included: most often a slip of the editor or "
+     "of a paste.",
+     find_padded_text},
+    {rule::control_character, "control-character", severity::warning,
+     "A user name or password holding a control character",
+     "A NUL ends the text for every tool that reads it as a C string; other control characters "
+     "are dropped or acted on by terminals and forms.",
+     find_control_characters},
     {rule::reserved_host, "reserved-host", severity::warning,
      "A target whose host is kmsid or bmc-password",
      "Its key has the form of a KMS or BMC credential, which the tools cannot tell apart.",
      find_reserved_hosts},
     {rule::many_entries, "many-entries", severity::warning, "The file hands out very many entries",
-     "More entries than --max-entries, or many per byte of the entries' own text: a few "
-     "characters of scope that stand for whole networks.",
+     "More entries than --max-entries (100,000 unless given), or a target whose few characters "
+     "of scope stand for a whole network (10,000 addresses and more, 100 a byte of its scope).",
      find_many_entries},
     {rule::reused_password, "reused-password", severity::warning,
      "One password under several aliases or users",
@@ -651,8 +847,9 @@ constexpr std::array<rule_info, RULE_COUNT> RULES = {{
      find_reused_passwords},
     {rule::password_in_name, "password-in-name", severity::warning,
      "A password inside a name of the file",
-     "The password is, or stands inside, its user name, its alias or a host name of the file, "
-     "which are shown and logged where passwords are not.",
+     "The password is, stands inside or holds its user name or its alias, is another "
+     "credential's user name, or stands inside a host name of the file: names are shown and "
+     "logged where passwords are not.",
      find_passwords_in_names},
     {rule::weak_password, "weak-password", severity::warning,
      "A password that takes few guesses (--strict)",

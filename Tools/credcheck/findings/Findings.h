@@ -35,7 +35,7 @@ struct finding {
 /// What the rules check, beside the file.
 struct finding_settings {
     /// The most entries a file may hand out before many-entries says so.
-    std::size_t max_entries = 1'000'000;
+    std::size_t max_entries = 100'000;
     /// Whether weak-password judges the passwords.
     bool check_password_quality = false;
     /// The fewest bits of guessing (log2 of the guesses) a password may take before

@@ -32,9 +32,9 @@ enum class origin {
     /// Text of the file or the command line: escaped, and masked where it holds a password.
     file,
     /// A key of the map the tools receive: escaped; its user shown whole, since a key is what
-    /// the tools look up and a user name is no secret (a password that is its user name is a
-    /// finding of its own), its host masked like the file's text, since a host comes from a
-    /// target's scope, where a password typed into the wrong place would stand.
+    /// the tools look up and a user name is no secret (unless it is a password of the file, a
+    /// finding of its own, and then masked), its host masked like the file's text, since a host
+    /// comes from a target's scope, where a password typed into the wrong place would stand.
     key,
 };
 

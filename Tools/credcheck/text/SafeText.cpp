@@ -153,6 +153,11 @@ std::string masked_key(std::string_view key, const secret_mask& mask,
     if (mask.masks_all_text()) {
         return escape(parts.user) + '@' + masked_text(parts.host, mask, escape);
     }
+    // A user name that is a password of the file (another credential's, as a rule finds) is
+    // masked like one.
+    if (mask.is_secret(parts.user)) {
+        return std::string(PASSWORD_MASK) + '@' + masked_text(parts.host, mask, escape);
+    }
     // One search of the whole key finds what lies in the host too; a password that reaches over
     // the "@" from the user into the host is masked whole.
     const std::size_t at = parts.user.size();

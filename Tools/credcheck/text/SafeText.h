@@ -36,9 +36,9 @@ std::string json_escaped(std::string_view text);
 /// json_escaped in quotes: a JSON string literal. Throws std::bad_alloc.
 std::string json_quoted(std::string_view text);
 
-/// `key`, a key of the map, as a report shows it: its user escaped with `escape`, its "@" and
-/// host as masked_text shows them (and the whole key so, where a password reaches over the
-/// "@"). Throws std::bad_alloc.
+/// `key`, a key of the map, as a report shows it: its user escaped with `escape` (or masked, when
+/// it is a password of the file), its "@" and host as masked_text shows them (and the whole key
+/// so, where a password reaches over the "@"). Throws std::bad_alloc.
 std::string masked_key(std::string_view key, const secret_mask& mask,
                        std::string (*escape)(std::string_view));
 

@@ -89,6 +89,8 @@ secret_mask::secret_mask(const std::vector<std::string_view>& secrets) {
     base_ = 256 + ((std::uint64_t{seed()} << 32 | seed()) % (MODULUS - 512));
     for (const std::string_view secret : secrets) {
         if (secret.size() < MIN_MASKED_LENGTH) {
+            // Too short to look for inside text, but a whole value still: see is_secret.
+            secrets_.push_back(secret_key(secret.size(), whole_hash(secret)));
             continue;
         }
         const std::size_t window = window_of(secret.size());
@@ -144,6 +146,19 @@ secret_mask::secret_mask(const std::vector<std::string_view>& secrets) {
             c.filter[bit / 64] |= std::uint64_t{1} << (bit % 64);
         }
     }
+}
+
+std::uint64_t secret_mask::whole_hash(std::string_view text) const {
+    std::uint64_t hash = 0;
+    for (const char c : text) {
+        hash = extend(hash, base_, c);
+    }
+    return hash;
+}
+
+bool secret_mask::is_secret(std::string_view text) const {
+    return !text.empty() && std::binary_search(secrets_.begin(), secrets_.end(),
+                                               secret_key(text.size(), whole_hash(text)));
 }
 
 secret_mask secret_mask::all_text() {

@@ -41,7 +41,8 @@ public:
     using span = std::pair<std::size_t, std::size_t>;
 
     secret_mask() = default;
-    /// Masks the secrets of `secrets` that have at least MIN_MASKED_LENGTH bytes. Throws
+    /// Masks the secrets of `secrets` that have at least MIN_MASKED_LENGTH bytes, and knows the
+    /// shorter ones as whole values (is_secret). Throws
     /// std::bad_alloc.
     explicit secret_mask(const std::vector<std::string_view>& secrets);
     explicit secret_mask(const std::vector<std::string>& secrets);
@@ -54,6 +55,10 @@ public:
     bool masks_all_text() const { return all_text_; }
 
     bool empty() const { return classes_.empty() && !all_text_; }
+
+    /// Whether `text` is, whole, one of the secrets, however short. An all-text mask knows no
+    /// secret by value.
+    bool is_secret(std::string_view text) const;
 
     /// The ranges of `text` that lie in an occurrence of a secret, in order, with overlapping
     /// and touching ranges merged. Throws std::bad_alloc.
@@ -68,6 +73,8 @@ public:
     std::string apply(std::string_view text) const;
 
 private:
+    std::uint64_t whole_hash(std::string_view text) const;
+
     template <class T>
     using wiped_vector = std::vector<T, plain_text_detail::wiping_allocator<T>>;
 
