@@ -232,7 +232,8 @@ def case_json_fields():
           f"sources {sources}")
     check(doc["summary"] == {"entries": 9, "shadowed": 0, "unknown_aliases": 4,
                              "rejected_scopes": 1, "unusable_members": 0, "findings": 6,
-                             "errors": 0, "warnings": 6, "notes": 0}, f"summary {doc['summary']}")
+                             "errors": 0, "warnings": 6, "notes": 0, "accepted": 0},
+          f"summary {doc['summary']}")
     # A finding about an entry names it among the sources; one about the whole file names none.
     check([(f["rule"], f["line"], f["column"], f["source"] is not None and
             doc["sources"][f["source"]]["line"] == f["line"]) for f in doc["findings"]] ==
@@ -240,7 +241,7 @@ def case_json_fields():
            ("unknown-alias", 12, 5, True), ("rejected-scope", 13, 5, True),
            ("unknown-alias", 15, 32, True), ("unknown-alias", 16, 30, True)]
           and list(doc["findings"][1]) == ["rule", "severity", "message", "line", "column",
-                                           "source"], f"findings {doc['findings']}")
+                                           "source", "suppression"], f"findings {doc['findings']}")
     diagnostics = doc["diagnostics"]
     check([(k["key"], k["state"], k["bound"], k["problem"]) for k in diagnostics["keys"]] ==
           [(key, "bound", bound, None) for key, bound in zip(KEYS, (3, 6, 2, 2, 1, 1))]
@@ -636,6 +637,41 @@ def case_strict_gate():
         _, doc = run_json("--max-entries", "5", clean)
         check([f["rule"] for f in doc["findings"]] == ["many-entries"],
               f"--max-entries 5: {doc['findings']}")
+
+
+ACCEPTED_FILE = ('{"connection_credentials": {\n'
+                 '  "weak": "ops:password1",  // credcheck-ignore weak-password: lab box, wiped\n'
+                 '  // credcheck-ignore unused-credential: bench spare (until 2999-12-31)\n'
+                 '  "spare": "x:Sp4re-Un-Used!"},\n'
+                 ' "target_systems": ["weak@10.0.0.1"]}')
+
+
+def case_suppressions():
+    """Accepted findings pass --strict and stay where tools look: counted in the text report,
+    listed with their reason in JSON and SARIF, left out of gcc and GitHub lines."""
+    with tempfile.TemporaryDirectory() as directory:
+        path = write_file(directory, "accepted.json", ACCEPTED_FILE)
+        status, doc = run_json("--strict", path)
+        accepted = [(f["rule"], f["suppression"]["kind"], f["suppression"]["justification"],
+                     f["suppression"]["line"]) for f in doc["findings"] if f["suppression"]]
+        check(status == 0 and accepted == [("weak-password", "inSource", "lab box, wiped", 2),
+                                           ("unused-credential", "inSource", "bench spare", 3)]
+              and doc["summary"]["accepted"] == 2 and doc["summary"]["findings"] == 0,
+              f"--strict --json: {status} {doc['findings']}")
+        human = run("--strict", path).stdout
+        check("0 warnings, 0 notes; 2 accepted" in human and "Findings" not in human, human)
+        for fmt in ("gcc", "github"):
+            check(run("--strict", "--format", fmt, path).stdout == "", f"{fmt} shows accepted")
+        _, log = sarif_of("--strict", path)
+        check([r["suppressions"] for r in log["runs"][0]["results"]] ==
+              [[{"kind": "inSource", "status": "accepted", "justification": reason}]
+               for reason in ("lab box, wiped", "bench spare")], f"SARIF {log['runs'][0]}")
+        # A suppression that cannot be read fails the gate at its own line.
+        broken = write_file(directory, "broken.json",
+                            ACCEPTED_FILE.replace("weak-password:", "weak-pasword:"))
+        done = run("--strict", "--format", "gcc", broken)
+        check(done.returncode == 1 and f"{broken}:2:29: warning:" in done.stdout
+              and "[invalid-suppression]" in done.stdout, done.stdout)
 
 
 def case_formats():

@@ -10,6 +10,7 @@ set(CREDCHECK_REPORT_SOURCES
   # The rules and their checks.
   "${CMAKE_CURRENT_LIST_DIR}/findings/Findings.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/findings/PasswordStrength.cpp"
+  "${CMAKE_CURRENT_LIST_DIR}/findings/Suppressions.cpp"
   # The report of a run, built once.
   "${CMAKE_CURRENT_LIST_DIR}/model/KeyOrder.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/model/Report.cpp"

@@ -126,7 +126,7 @@ report_settings settings_of(const options& opts) {
     settings.verbose = opts.verbose;
     settings.all_keys = opts.all_keys;
     settings.host = opts.host;
-    settings.findings = {opts.max_entries, opts.strict, opts.min_password_bits, opts.ignore};
+    settings.findings = {opts.max_entries, opts.strict, opts.min_password_bits, opts.ignore, {}};
     return settings;
 }
 

@@ -15,6 +15,7 @@
 #include <utf8proc.h>
 
 #include "findings/PasswordStrength.h"
+#include "findings/Suppressions.h"
 #include "text/SecretMask.h"
 
 namespace credcheck {
@@ -90,7 +91,7 @@ public:
              std::optional<severity> level = std::nullopt) {
         const rule_info& info = info_of(which);
         found_.push_back({&info, level.value_or(info.level), std::move(message), at, source,
-                          std::move(subject)});
+                          std::move(subject), std::nullopt});
     }
 
     // A finding about one entry of the file, at the entry; `key`, when given, is the key it is
@@ -864,6 +865,22 @@ constexpr std::array<rule_info, RULE_COUNT> RULES = {{
      "Its owner can change the credentials you use. Not checked for a stream (a pipe, a FIFO, "
      "standard input from either), whose owner is not a file's.",
      find_foreign_owner},
+    {rule::invalid_suppression, "invalid-suppression", severity::warning,
+     "A suppression comment that cannot be used",
+     "A '// credcheck-ignore RULE[,RULE]: reason (until YYYY-MM-DD)' comment without a reason, "
+     "naming no rule or one that does not exist, or with an end that is no date: it accepts "
+     "nothing.",
+     nullptr},
+    {rule::expired_suppression, "expired-suppression", severity::warning,
+     "A suppression comment past its end date",
+     "The day its '(until YYYY-MM-DD)' names is over: it accepts nothing, and its findings "
+     "count again.",
+     nullptr},
+    {rule::unused_suppression, "unused-suppression", severity::warning,
+     "A suppression that accepts no finding",
+     "Nothing it names is found on the line it speaks for (its own line for a trailing comment, "
+     "else the next): the finding is fixed or has moved, and the comment would hide a new one.",
+     nullptr},
 }};
 
 static_assert(
@@ -886,15 +903,21 @@ const rule_info* find_rule(std::string_view id) {
     return nullptr;
 }
 
+bool is_ignored(const finding_settings& settings, rule which) {
+    return std::find(settings.ignored.begin(), settings.ignored.end(), info_of(which).id) !=
+           settings.ignored.end();
+}
+
 std::vector<finding> find_findings(const file_walk& walk, const finding_settings& settings) {
     finder f(walk, settings);
     for (const rule_info& info : RULES) {
-        if (std::find(settings.ignored.begin(), settings.ignored.end(), info.id) ==
-            settings.ignored.end()) {
+        if (info.check != nullptr && !is_ignored(settings, info.which)) {
             info.check(f);
         }
     }
-    return f.take();
+    std::vector<finding> found = f.take();
+    apply_suppressions(walk.index, found, settings);
+    return found;
 }
 
 }  // namespace credcheck

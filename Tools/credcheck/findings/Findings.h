@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "findings/PasswordStrength.h"
@@ -13,6 +14,25 @@
 #include "walk/FileWalk.h"
 
 namespace credcheck {
+
+/// How a finding was accepted: it no longer fails --strict, but stays on record.
+struct acceptance {
+    enum class kind {
+        in_source,  // by a comment of the file
+        baseline,   // by an entry of a baseline file
+    };
+    kind how = kind::in_source;
+    /// Why, as the comment or the baseline entry says it; file text. Views the walk's index
+    /// (or the baseline), so that one reason accepting many findings is not copied for each.
+    std::string_view reason;
+    /// Where the comment stands; unknown for a baseline.
+    text_position at;
+};
+
+/// How reports name the kind of an acceptance: "inSource" or "external", as SARIF does.
+inline std::string_view acceptance_kind_name(acceptance::kind how) {
+    return how == acceptance::kind::in_source ? "inSource" : "external";
+}
 
 /// One thing found.
 struct finding {
@@ -30,6 +50,8 @@ struct finding {
     /// name, a key): unchanged when lines are added above it. May hold file text, passwords
     /// included; never shown as it is.
     std::string subject;
+    /// Set when a suppression accepts the finding.
+    std::optional<acceptance> accepted;
 };
 
 /// What the rules check, beside the file.
@@ -43,7 +65,13 @@ struct finding_settings {
     double min_password_bits = DEFAULT_MIN_PASSWORD_BITS;
     /// Rules whose findings are left out.
     std::vector<std::string> ignored;
+    /// The day suppressions' end dates are judged against, as YYYY-MM-DD; empty for today in
+    /// UTC.
+    std::string today;
 };
+
+/// Whether `settings` leave the findings of `which` out.
+bool is_ignored(const finding_settings& settings, rule which);
 
 /// Every finding of `walk`, ordered by where the file says it (what concerns the file as a
 /// whole first). Throws std::bad_alloc.

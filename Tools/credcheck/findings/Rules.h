@@ -50,14 +50,18 @@ enum class rule : unsigned char {
     weak_password,
     permissions,
     owner,
+    invalid_suppression,
+    expired_suppression,
+    unused_suppression,
 };
 
-inline constexpr std::size_t RULE_COUNT = static_cast<std::size_t>(rule::owner) + 1;
+inline constexpr std::size_t RULE_COUNT = static_cast<std::size_t>(rule::unused_suppression) + 1;
 
 class finder;
 
 /// A rule: its id, the severity of its findings, what it finds (one line), why it matters, and
-/// the check that finds it in a walk.
+/// the check that finds it in a walk (none for the rules about suppressions, which judge the
+/// other rules' findings once they are all found).
 struct rule_info {
     rule which;
     std::string_view id;

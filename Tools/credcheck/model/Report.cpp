@@ -31,9 +31,11 @@ std::string key_form(const std::string& host) {
     return host;
 }
 
+// The findings of `level` that no suppression accepts.
 std::size_t count_findings(const std::vector<finding>& findings, severity level) {
-    return static_cast<std::size_t>(std::count_if(
-        findings.begin(), findings.end(), [&](const finding& f) { return f.level == level; }));
+    return static_cast<std::size_t>(
+        std::count_if(findings.begin(), findings.end(),
+                      [&](const finding& f) { return f.level == level && !f.accepted; }));
 }
 
 report_summary summarize(const file_report& r) {
@@ -46,7 +48,9 @@ report_summary summarize(const file_report& r) {
     summary.unusable_members = static_cast<std::size_t>(std::count_if(
         walk.members.begin(), walk.members.end(),
         [](const member_outcome& m) { return m.how == member_outcome::state::unusable; }));
-    summary.findings = r.findings.size();
+    summary.accepted = static_cast<std::size_t>(std::count_if(
+        r.findings.begin(), r.findings.end(), [](const finding& f) { return f.accepted; }));
+    summary.findings = r.findings.size() - summary.accepted;
     summary.errors = count_findings(r.findings, severity::error);
     summary.warnings = count_findings(r.findings, severity::warning);
     summary.notes = count_findings(r.findings, severity::note);

@@ -55,10 +55,13 @@ struct report_summary {
     std::size_t unknown_aliases = 0;
     std::size_t rejected_scopes = 0;
     std::size_t unusable_members = 0;
+    /// Findings no suppression accepts, and of them the errors, warnings and notes.
     std::size_t findings = 0;
     std::size_t errors = 0;
     std::size_t warnings = 0;
     std::size_t notes = 0;
+    /// Findings a suppression accepts.
+    std::size_t accepted = 0;
 };
 
 /// How one member of the document bound, as the reports name it.
@@ -163,7 +166,7 @@ private:
 std::vector<std::uint64_t> fingerprints(const file_report& r);
 
 /// Whether --strict fails the report: a result other than RESULT_SUCCEED, or a finding of
-/// warning severity or above.
+/// warning severity or above that no suppression accepts.
 bool has_findings(const file_report& r);
 
 }  // namespace credcheck

@@ -45,6 +45,9 @@ std::string unforgeable(std::string_view message) {
 void write_gcc_report(std::ostream& out, const file_report& r) {
     terminal_writer line(out, *r.mask, false);
     for (const finding& f : r.findings) {
+        if (f.accepted) {
+            continue;
+        }
         const text_position at = f.at.known() ? f.at : text_position{1, 1};
         line.file(r.walk.path)(":" + std::to_string(at.line) + ":" + std::to_string(at.column) +
                                ": " + std::string(severity_name(f.level)) + ": ")(

@@ -79,6 +79,9 @@ public:
             write("error", name, {}, "", "cannot read the file: " + r.walk.refusal->reason);
         }
         for (const finding& f : r.findings) {
+            if (f.accepted) {
+                continue;
+            }
             write(command_of(f.level), name, f.at, f.rule->id, shown_line(f.message, *r.mask));
         }
     }

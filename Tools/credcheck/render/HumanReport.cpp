@@ -103,7 +103,8 @@ void write_result(terminal_writer& line, const file_report& r) {
               : std::string()) +
          "; " + count_of(counts.errors, "error", "errors") + ", " +
          count_of(counts.warnings, "warning", "warnings") + ", " +
-         count_of(counts.notes, "note", "notes"))
+         count_of(counts.notes, "note", "notes") +
+         (counts.accepted > 0 ? "; " + grouped(counts.accepted) + " accepted" : std::string()))
         .end_line();
     if (walk.file && walk.file->stream) {
         line("  read as a stream: the permissions and owner rules do not apply").end_line();
@@ -123,17 +124,21 @@ style look_of(severity level) {
 }
 
 // Each finding on a line: where, how much it matters, its rule, and what was found.
+// Those a suppression accepts are counted in the summary, not listed: they are settled.
 void write_findings(terminal_writer& line, const file_report& r) {
-    if (r.findings.empty()) {
+    if (r.summary.findings == 0) {
         return;
     }
     line.end_line();
-    heading(line, "Findings", r.findings.size());
+    heading(line, "Findings", r.summary.findings);
     std::size_t column = 0;
     for (const finding& f : r.findings) {
-        column = std::max(column, position_of(f.at).size());
+        column = std::max(column, f.accepted ? 0 : position_of(f.at).size());
     }
     for (const finding& f : r.findings) {
+        if (f.accepted) {
+            continue;
+        }
         line("  " + position_of(f.at)).pad_to(column + 4, 2);
         line(std::string(severity_name(f.level)), look_of(f.level)).pad_to(column + 13, 1);
         line(std::string(f.rule->id) + ": ", look_of(f.level))(f.message).end_line();

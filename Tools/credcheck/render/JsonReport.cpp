@@ -140,6 +140,16 @@ void write_findings(json_writer& json, const file_report& r) {
         } else {
             json.null();
         }
+        json.key("suppression");
+        if (f.accepted) {
+            json.begin_object(true);
+            json.key("kind").value(acceptance_kind_name(f.accepted->how));
+            json.key("justification").value(file_text{f.accepted->reason});
+            write_position(json, f.accepted->at);
+            json.end_object();
+        } else {
+            json.null();
+        }
         json.end_object();
     }
     json.end_array();
@@ -157,6 +167,7 @@ void write_summary(json_writer& json, const file_report& r) {
     json.key("errors").value(std::uint64_t{counts.errors});
     json.key("warnings").value(std::uint64_t{counts.warnings});
     json.key("notes").value(std::uint64_t{counts.notes});
+    json.key("accepted").value(std::uint64_t{counts.accepted});
     json.end_object();
 }
 

@@ -144,6 +144,15 @@ public:
             json_.key("partialFingerprints").begin_object(true);
             json_.key("credcheckFinding/v1").value(hex_of(hashes[i]));
             json_.end_object();
+            if (f.accepted) {
+                json_.key("suppressions").begin_array();
+                json_.begin_object(true);
+                json_.key("kind").value(acceptance_kind_name(f.accepted->how));
+                json_.key("status").value("accepted");
+                json_.key("justification").value(file_text{f.accepted->reason});
+                json_.end_object();
+                json_.end_array();
+            }
             json_.end_object();
         }
     }

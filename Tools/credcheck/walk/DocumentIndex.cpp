@@ -23,18 +23,20 @@ using plain_text_detail::member_kind;
 // byte. Lines and columns are counted as the cursor moves, once per byte.
 class cursor {
 public:
-    explicit cursor(std::string_view text) : text_(text) {}
+    cursor(std::string_view text, std::vector<comment_occurrence>& comments)
+        : text_(text), comments_(comments) {}
 
-    // Moves to the next byte that `starts` accepts and says where it stands.
+    // Moves to the next byte that `starts` accepts and says where it stands. The comments it
+    // passes that are addressed to credcheck are kept.
     template <class Starts>
     text_position find(Starts starts) {
         while (at_ < text_.size() && !starts(text_[at_])) {
             if (text_[at_] == '/' && at_ + 1 < text_.size() && text_[at_ + 1] == '/') {
-                const std::size_t end = text_.find('\n', at_);
-                advance_to(end == std::string_view::npos ? text_.size() : end);
+                const std::size_t end = std::min(text_.find('\n', at_), text_.size());
+                pass_comment(end, end);
             } else if (text_[at_] == '/' && at_ + 1 < text_.size() && text_[at_ + 1] == '*') {
-                const std::size_t end = text_.find("*/", at_ + 2);
-                advance_to(end == std::string_view::npos ? text_.size() : end + 2);
+                const std::size_t end = std::min(text_.find("*/", at_ + 2), text_.size());
+                pass_comment(end, std::min(end + 2, text_.size()));
             } else {
                 advance_to(at_ + 1);
             }
@@ -65,21 +67,40 @@ public:
     }
 
 private:
+    // Past a comment whose text ends at `text_end` and the comment at `end`.
+    void pass_comment(std::size_t text_end, std::size_t end) {
+        const std::string_view text = text_.substr(at_ + 2, text_end - at_ - 2);
+        const bool kept = text.find(TOOL_COMMENT_MARK) != std::string_view::npos;
+        const comment_occurrence comment{kept ? std::string(text) : std::string(), here_, 0,
+                                         line_has_text_};
+        advance_to(end);
+        if (kept) {
+            comments_.push_back(comment);
+            comments_.back().end_line = here_.line;
+        }
+    }
+
     void advance_to(std::size_t end) {
         for (; at_ < end; ++at_) {
             const auto byte = static_cast<unsigned char>(text_[at_]);
             if (byte == '\n') {
                 ++here_.line;
                 here_.column = 1;
-            } else if ((byte & 0xc0) != 0x80) {
-                ++here_.column;
+                line_has_text_ = false;
+            } else {
+                line_has_text_ = line_has_text_ || (byte != ' ' && byte != '\t' && byte != '\r');
+                if ((byte & 0xc0) != 0x80) {
+                    ++here_.column;
+                }
             }
         }
     }
 
     std::string_view text_;
+    std::vector<comment_occurrence>& comments_;
     std::size_t at_ = 0;
     text_position here_{1, 1};
+    bool line_has_text_ = false;
 };
 
 bool is_number_byte(char c) {
@@ -118,7 +139,8 @@ public:
     static constexpr std::size_t max_string_size = static_cast<std::size_t>(-1);
     static constexpr std::size_t max_key_size = static_cast<std::size_t>(-1);
 
-    index_handler(std::string_view text, document_index& index) : cursor_(text), index_(index) {}
+    index_handler(std::string_view text, document_index& index)
+        : cursor_(text, index.comments), index_(index) {}
 
     bool on_document_begin(boost::system::error_code&) { return true; }
     bool on_document_end(boost::system::error_code&) { return true; }
@@ -200,7 +222,12 @@ public:
     bool on_comment(std::string_view, boost::system::error_code&) { return true; }
 
     // Marks the occurrences the binding keeps.
-    void finish() {
+    // Once the parser is done: `whole` when the text parsed to its end, whose comments past the
+    // last value are then kept too.
+    void finish(bool whole) {
+        if (whole) {
+            cursor_.find([](char) { return false; });
+        }
         std::unordered_map<std::string_view, std::size_t> last;
         for (std::size_t i = 0; i < index_.members.size(); ++i) {
             last[index_.members[i].name] = i;
@@ -414,7 +441,7 @@ document_index index_document(std::string_view text) {
         boost::json::basic_parser<index_handler> parser(credential_parse_options(), text, index);
         boost::system::error_code error;
         parser.write_some(false, text.data(), text.size(), error);
-        parser.handler().finish();
+        parser.handler().finish(!error);
     } catch (...) {
         // Out of memory half-way: the passwords found so far are wiped before the index goes.
         for (std::string& secret : index.secrets) {

@@ -59,6 +59,20 @@ struct alias_occurrence {
     bool bound = false;
 };
 
+/// Comments holding this are addressed to credcheck, and kept; all others are skipped.
+inline constexpr std::string_view TOOL_COMMENT_MARK = "credcheck-";
+
+/// A comment addressed to credcheck, where it stands.
+struct comment_occurrence {
+    /// Its text between the delimiters ("//" and the line end, or "/*" and "*/").
+    std::string text;
+    /// Where it begins, and the line it ends on.
+    text_position at;
+    std::size_t end_line = 0;
+    /// Whether the document's text stands before it on its first line: a trailing comment.
+    bool trailing = false;
+};
+
 /// Everything the pass saw, in document order.
 struct document_index {
     /// Every member of the top-level object (none when the top-level value is no object).
@@ -70,6 +84,8 @@ struct document_index {
     /// Every password the document gives, kept or not: the part after the first ":" of every
     /// credential text, and every string value of the two password members.
     std::vector<std::string> secrets;
+    /// The comments that hold TOOL_COMMENT_MARK, anywhere a comment may stand.
+    std::vector<comment_occurrence> comments;
     /// The bound aliases, as indices into `aliases` ordered by alias.
     std::vector<std::size_t> bound_aliases;
 
