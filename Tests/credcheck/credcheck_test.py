@@ -870,9 +870,32 @@ def comment_free(path):
         return json.loads(strip_comments(f.read()))
 
 
+def schema_flags(validator, document):
+    """The schema's errors as paths ("/target_systems/3"), each once."""
+    return sorted({"/" + "/".join(map(str, e.absolute_path))
+                   for e in validator.iter_errors(document)})
+
+
+def rejected_entries(path):
+    _, report = run_json(path)
+    return sorted(f"/target_systems/{report['sources'][r['source']]['index']}"
+                  for r in report["diagnostics"]["rejected_scopes"])
+
+
+# Target entries of every scope shape that spread_scope_ip takes, and of shapes it refuses that
+# the schema's patterns refuse too.
+RIGHT_TARGETS = ["10.0.0.7", "a@10.0.0.250-10.0.1.2", "a@10.0.0.5-9", "a@192.168.1.0/30",
+                 "a@[FE80::0:1]", "a@fe80::1", "a@bmc-01.lab.example", "a@bmc[08-11].lab",
+                 "a@east@10.0.0.8"]
+WRONG_TARGETS = ["a@", "a@has space", "a@10.0.0.0/33", "a@10.0.0.300", "a@010.0.0.1",
+                 "a@10.0.0.5-09", "a@[fe80::1%eth0]", "a@fe80::1]", "a@bmc_1.lab", "a@bmc.01",
+                 "a@bmc[1-2][3-4]"]
+
+
 def case_json_schema():
-    """The schema of the credential file is valid, the files the tools take validate, wrong
-    shapes do not, and a document it accepts binds every member it has."""
+    """The schema of the credential file is valid draft-07, it flags exactly the scopes
+    credcheck rejects in the shipped files and every member the format does not have, and a
+    document it accepts binds every member it has."""
     try:
         import jsonschema  # Debian's python3-jsonschema
     except ImportError:
@@ -880,26 +903,36 @@ def case_json_schema():
         return
     with open(ARGS.schema, encoding="utf-8") as f:
         schema = json.load(f)
-    jsonschema.Draft202012Validator.check_schema(schema)
-    validator = jsonschema.Draft202012Validator(schema)
+    jsonschema.Draft7Validator.check_schema(schema)
+    check(schema["$schema"] == "http://json-schema.org/draft-07/schema#", schema["$schema"])
+    validator = jsonschema.Draft7Validator(schema)
     example = ARGS.example
+    credential = {"a": "u:Gx7#qLp2@vR9!mZ", "a@east": "v:Tw8$kMn3#xS4!pQ"}
     with tempfile.TemporaryDirectory() as directory:
-        accepted = [example, os.path.join(os.path.dirname(example), "credentials-next.json"),
-                    fixture("complete.json"),
-                    write_file(directory, "empty.json", b"{}"),
-                    write_file(directory, "left-by-a-tool.json",
-                               b'{"generated_by": {"tool": "x"}, "target_systems": []}')]
-        for path in accepted:
+        shipped = [example, os.path.join(os.path.dirname(example), "credentials-next.json"),
+                   fixture("complete.json"), write_file(directory, "empty.json", b"{}"),
+                   write_file(directory, "scopes.json", json.dumps(
+                       {"$schema": "x", "connection_credentials": credential,
+                        "target_systems": RIGHT_TARGETS}))]
+        for path in shipped:
             document = comment_free(path)
-            errors = [e.message for e in validator.iter_errors(document)]
-            check(not errors, f"{os.path.basename(path)} does not validate: {errors}")
+            flagged, rejected = schema_flags(validator, document), rejected_entries(path)
+            check(flagged == rejected, f"{os.path.basename(path)}: the schema flags {flagged}, "
+                                       f"credcheck rejects {rejected}")
             _, report = run_json(path)
             for member in report["diagnostics"]["keys"]:
                 check(member["state"] == ("bound" if member["key"] in document else "absent"),
                       f"{os.path.basename(path)}: {member['key']} is {member['state']}")
-        for wrong in ({"connection_credentials": {"a": 7}}, {"kms_credentials": ["a", 1]},
-                      {"privpassword": 1234}, {"Target_Systems": []}, []):
-            check(not validator.is_valid(wrong), f"{wrong} validates")
+        wrong = write_file(directory, "wrong.json", json.dumps(
+            {"connection_credentials": credential, "target_systems": WRONG_TARGETS}))
+        every = [f"/target_systems/{i}" for i in range(len(WRONG_TARGETS))]
+        flagged, rejected = schema_flags(validator, comment_free(wrong)), rejected_entries(wrong)
+        check(flagged == sorted(every) == rejected,
+              f"wrong scopes: the schema flags {flagged}, credcheck rejects {rejected}")
+    for wrong in ({"connection_credentials": {"a": 7}}, {"kms_credentials": ["a", 1]},
+                  {"privpassword": 1234}, {"Target_Systems": []}, {"target_system": []},
+                  {"generated_by": {"tool": "x"}, "target_systems": []}, {"$schema": 1}, []):
+        check(not validator.is_valid(wrong), f"{wrong} validates")
 
 
 # What renders as nothing, joins or reorders text.
