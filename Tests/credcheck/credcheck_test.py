@@ -216,7 +216,8 @@ def case_reveal_shows_passwords():
 
 
 def case_json_fields():
-    status, doc = run_json(fixture("complete.json"))
+    # The fixture as checked out (mode 0644) in a work tree too: a finding about the whole file.
+    status, doc = run_json("--check-file-mode", fixture("complete.json"))
     lines = run("--json", fixture("complete.json")).stdout.splitlines()
     check(status == 0 and lines[0] == "{" and lines[1].startswith('  "file": ')
           and '    "code": 0,' in lines and '    {"key":"' in lines[lines.index('  "entries": [') + 1],
@@ -373,7 +374,8 @@ def case_usage_errors():
         (["-", fixture("complete.json"), "-"], "standard input can be read only once"),
         (["--stdin-filename", "conf/a.json", fixture("complete.json")], "--stdin-filename"),
     ] + [(["--diff", *option, clean_example(), clean_example()], "--diff") for option in (
-        ["--host", "h"], ["--strict"], ["--verbose"], ["--all-keys"], ["--ignore", "owner"])]
+        ["--host", "h"], ["--strict"], ["--verbose"], ["--all-keys"], ["--ignore", "owner"],
+        ["--check-file-mode"])]
     for args, named in table:
         done = run(*args)
         check(done.returncode == 2 and done.stdout == "" and "\x1b" not in done.stderr
@@ -412,6 +414,34 @@ def case_permission_warning():
             check(done.returncode == 0 and any(f.startswith("file ") and f.endswith(line)
                                                for f in findings) == warned,
                   f"mode {mode:04o}: exit {done.returncode}, expected the warning: {warned}")
+
+
+def case_work_tree_file_mode():
+    """A file in a git work tree has the checkout's mode and owner, not its author's: neither is
+    checked unless --check-file-mode asks, whether .git is a repository's directory or a linked
+    work tree's file, and however the path is spelled."""
+    with tempfile.TemporaryDirectory() as directory:
+        nested = os.path.join(directory, "ops", "lab")
+        os.makedirs(nested)
+        path = write_file(nested, "credentials.json", CLEAN_FILE, mode=0o644)
+        expected = {"permissions"}
+        if os.geteuid() == 0:
+            os.chown(path, 4242, -1)  # a checkout by another user, as CI's root finds it
+            expected.add("owner")
+
+        def file_rules(*args, cwd=None):
+            _, doc = run_json(*args, cwd=cwd)
+            return {f["rule"] for f in doc["findings"]} & {"permissions", "owner"}
+
+        check(file_rules(path) == expected, "outside a work tree: no permissions finding")
+        git = os.path.join(directory, ".git")
+        for make_git in (os.mkdir, lambda _: write_file(directory, ".git", "gitdir: x\n")):
+            make_git(git)
+            for spelled, cwd in ((path, None), ("../lab/./credentials.json", nested)):
+                check(file_rules(spelled, cwd=cwd) == set()
+                      and file_rules("--check-file-mode", spelled, cwd=cwd) == expected,
+                      f"{spelled} under a .git {'directory' if os.path.isdir(git) else 'file'}")
+            (os.rmdir if os.path.isdir(git) else os.remove)(git)
 
 
 def under_sanitizer():
@@ -768,7 +798,7 @@ def case_sarif():
         # The fingerprints are the same on every machine and in every version, as code
         # scanning matches a result across runs by them.
         prints = [r["partialFingerprints"]["credcheckFinding/v1"]
-                  for r in sarif_of(ARGS.example)[1]["runs"][0]["results"]]
+                  for r in sarif_of("--check-file-mode", ARGS.example)[1]["runs"][0]["results"]]
         check(sorted(prints) == ["0c759742e32e0cef", "0fc31d281cc0e3f0", "3e6ffa46b7f93f76",
                                  "ce5686c7a73f35fb", "fe0725f9c3453f11"],
               f"the example's fingerprints {prints}")
@@ -1130,6 +1160,7 @@ def case_readme_example():
     shown = text.split("```\n", 2)[1]
     with tempfile.TemporaryDirectory() as directory:
         os.mkdir(os.path.join(directory, "examples"))
+        os.mkdir(os.path.join(directory, ".git"))  # a clone of the sources, as run-example runs in
         copy = os.path.join(directory, "examples", "credentials.json")
         shutil.copyfile(ARGS.example, copy)
         os.chmod(copy, 0o644)

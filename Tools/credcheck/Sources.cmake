@@ -7,6 +7,7 @@ set(CREDCHECK_REPORT_SOURCES
   "${CMAKE_CURRENT_LIST_DIR}/walk/DocumentIndex.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/walk/FileWalk.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/walk/Diff.cpp"
+  "${CMAKE_CURRENT_LIST_DIR}/walk/WorkTree.cpp"
   # The rules and their checks.
   "${CMAKE_CURRENT_LIST_DIR}/findings/Findings.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/findings/PasswordStrength.cpp"

@@ -124,6 +124,10 @@ command_line parse_command_line(int argc, const char* const* argv, std::ostream&
         ->check([](const std::string& rule) {
             return find_rule(rule) != nullptr ? std::string() : "no such rule: " + rule;
         });
+    app.add_flag("--check-file-mode", opts.check_file_mode,
+                 "Check the mode and owner (permissions, owner) of a file in a git work tree too; "
+                 "by default they are checked only outside one, as git keeps neither and a "
+                 "clone's files have the umask's mode and the cloner as owner");
     CLI::Option* max_entries =
         app.add_option("--max-entries", opts.max_entries,
                        "The most entries a file may hand out before many-entries says so "
@@ -176,7 +180,7 @@ command_line parse_command_line(int argc, const char* const* argv, std::ostream&
         }
         if (opts.diff &&
             (opts.host || opts.strict || opts.verbose || opts.all_keys || !opts.ignore.empty() ||
-             max_entries->count() > 0 || min_password_bits->count() > 0 ||
+             opts.check_file_mode || max_entries->count() > 0 || min_password_bits->count() > 0 ||
              find_format(opts.format)->write_diff == nullptr)) {
             throw CLI::ValidationError("--diff",
                                        "takes --reveal, --json or --format text|json, --color "

@@ -48,6 +48,9 @@ struct options {
     bool strict = false;
     /// Rules whose findings are left out (--ignore RULE, repeatable).
     std::vector<std::string> ignore;
+    /// Check the mode and owner of a file in a git work tree too (--check-file-mode); by default
+    /// only files outside one have theirs checked.
+    bool check_file_mode = false;
     /// The most entries a file may hand out before the many-entries rule says so.
     std::size_t max_entries = 100'000;
     /// With --strict, the fewest bits of guessing a password may take before weak-password says

@@ -16,6 +16,7 @@
 
 #include "render/Reporter.h"
 #include "text/SafeText.h"
+#include "walk/WorkTree.h"
 
 namespace credcheck {
 
@@ -130,10 +131,16 @@ report_settings settings_of(const options& opts) {
     return settings;
 }
 
+report_settings settings_of(const options& opts, const std::string& file) {
+    report_settings settings = settings_of(opts);
+    settings.findings.check_file_mode = opts.check_file_mode || !in_git_work_tree(input_path(file));
+    return settings;
+}
+
 file_report build_report(const std::string& file, const options& opts) {
     file_walk walk = walk_input(file, opts);
     auto mask = std::make_shared<const secret_mask>(mask_for(walk, opts.reveal));
-    return build_report(std::move(walk), settings_of(opts), std::move(mask));
+    return build_report(std::move(walk), settings_of(opts, file), std::move(mask));
 }
 
 int exit_status_for(const file_report& r, const options& opts) {
@@ -182,7 +189,6 @@ int check(const options& opts, std::ostream& out, std::ostream& err) {
     for (const std::string& file : opts.files) {
         start.names.push_back(input_name(file, opts));
     }
-    const report_settings settings = settings_of(opts);
     writer->begin(start);
     int status = EXIT_CLEAN;
     for (std::size_t i = 0; i < run.reported; ++i) {
@@ -194,6 +200,7 @@ int check(const options& opts, std::ostream& out, std::ostream& err) {
             run.kept[i].reset();
             const std::shared_ptr<const secret_mask> mask =
                 walked ? run.mask : mask_of(walk, run, opts);
+            const report_settings settings = settings_of(opts, opts.files[i]);
             // The last report lives to the end; the others are done with once written.
             if (i + 1 == opts.files.size()) {
                 current = &kept_to_the_end(build_report(std::move(walk), settings, mask));

@@ -21,6 +21,11 @@ file_walk walk_input(const std::string& file, const options& opts);
 /// What the command line asks the report of each file to show.
 report_settings settings_of(const options& opts);
 
+/// What the command line asks the report of `file`, a FILE of the command line, to show:
+/// settings_of(opts), but with the file's mode and owner left unchecked when it lies in a git
+/// work tree, unless --check-file-mode asks for them.
+report_settings settings_of(const options& opts, const std::string& file);
+
 /// The report of `file` alone, masked with its own passwords.
 file_report build_report(const std::string& file, const options& opts);
 

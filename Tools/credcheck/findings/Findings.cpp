@@ -750,7 +750,7 @@ bool is_file(const file_walk& walk) {
 
 void find_open_permissions(finder& f) {
     const file_walk& walk = f.walk_;
-    if (is_file(walk) && (walk.file->mode & 077) != 0) {
+    if (f.settings_.check_file_mode && is_file(walk) && (walk.file->mode & 077) != 0) {
         char octal[16];
         std::snprintf(octal, sizeof octal, "%04o", static_cast<unsigned>(walk.file->mode & 07777));
         report_text message("permissions ");
@@ -763,7 +763,8 @@ void find_open_permissions(finder& f) {
 
 void find_foreign_owner(finder& f) {
     const file_walk& walk = f.walk_;
-    if (is_file(walk) && walk.file->owner != ::geteuid() && walk.file->owner != 0) {
+    if (f.settings_.check_file_mode && is_file(walk) && walk.file->owner != ::geteuid() &&
+        walk.file->owner != 0) {
         report_text message = quoted(walk.path);
         message << " is owned by user ID " << std::to_string(walk.file->owner)
                 << ", neither you nor root: that user can change the credentials you use";
@@ -858,12 +859,15 @@ constexpr std::array<rule_info, RULE_COUNT> RULES = {{
      "--min-password-bits.",
      find_weak_passwords},
     {rule::permissions, "permissions", severity::warning, "The file can be read by others",
-     "Credential files should be readable by their owner only (chmod 600). Not checked for a "
-     "stream (a pipe, a FIFO, standard input from either), whose mode is not a file's.",
+     "Credential files should be readable by their owner only (chmod 600). Not checked in a git "
+     "work tree unless --check-file-mode asks, as git keeps no mode and a clone's files have the "
+     "umask's; nor for a stream (a pipe, a FIFO, standard input from either), whose mode is not "
+     "a file's.",
      find_open_permissions},
     {rule::owner, "owner", severity::warning, "The file belongs to neither you nor root",
-     "Its owner can change the credentials you use. Not checked for a stream (a pipe, a FIFO, "
-     "standard input from either), whose owner is not a file's.",
+     "Its owner can change the credentials you use. Not checked in a git work tree unless "
+     "--check-file-mode asks, as git keeps no owner and a clone's files are the cloner's; nor "
+     "for a stream (a pipe, a FIFO, standard input from either), whose owner is not a file's.",
      find_foreign_owner},
     {rule::invalid_suppression, "invalid-suppression", severity::warning,
      "A suppression comment that cannot be used",

@@ -68,6 +68,10 @@ struct finding_settings {
     /// The day suppressions' end dates are judged against, as YYYY-MM-DD; empty for today in
     /// UTC.
     std::string today;
+    /// Whether permissions and owner look at the file's mode and owner. The command line leaves
+    /// them out for a file in a git work tree, whose mode and owner are the checkout's rather
+    /// than its author's, unless --check-file-mode asks for them.
+    bool check_file_mode = true;
 };
 
 /// Whether `settings` leave the findings of `which` out.
