@@ -862,8 +862,9 @@ def case_several_files():
 
 
 def case_pre_commit_hook():
-    """The repository's hook, run by Debian's pre-commit from a scratch repository: a bad file
-    fails, a good one passes."""
+    """The repository's hook, run by Debian's pre-commit in a fresh clone of a repository of
+    credential files, as CI runs it: it passes a clean credential file of the checkout's mode
+    (and, under root, of another user) with a package.json beside it, and fails a weak one."""
     if shutil.which("pre-commit") is None:
         print("skipped: pre-commit is not installed (scripts/setup test installs it)")
         return
@@ -874,25 +875,44 @@ def case_pre_commit_hook():
         print("skipped: the sources are not a git repository, which pre-commit try-repo needs")
         return
     with tempfile.TemporaryDirectory() as directory:
-        work = os.path.join(directory, "credentials")
-        os.mkdir(work)
+        origin, clone = os.path.join(directory, "origin"), os.path.join(directory, "clone")
         env = dict(os.environ, PRE_COMMIT_HOME=os.path.join(directory, "cache"),
                    PATH=os.path.dirname(os.path.abspath(ARGS.tool)) + os.pathsep +
                    os.environ.get("PATH", ""),
                    GIT_AUTHOR_NAME="t", GIT_AUTHOR_EMAIL="t@example.org",
                    GIT_COMMITTER_NAME="t", GIT_COMMITTER_EMAIL="t@example.org")
         env.pop("NO_COLOR", None)
-        subprocess.run(["git", "init", "-q", work], check=True, env=env)
-        write_file(work, "good.json", CLEAN_FILE.encode())
-        write_file(work, "bad.json", DUPLICATED.encode())
-        subprocess.run(["git", "add", "good.json", "bad.json"], cwd=work, check=True, env=env)
-        good, bad = (subprocess.run(["pre-commit", "try-repo", root, "credcheck", "--files", name],
-                                    cwd=work, env=env, capture_output=True, text=True,
-                                    timeout=300, check=False) for name in ("good.json", "bad.json"))
-        check(good.returncode == 0, f"the hook fails a good file:\n{good.stdout}{good.stderr}")
-        check(bad.returncode != 0 and re.search(r"bad\.json:\d+:\d+: warning: .* "
-                                                r"\[duplicate-member\]", bad.stdout) is not None,
-              f"the hook passes a bad file, or does not say why:\n{bad.stdout}")
+
+        def git(*args, cwd=origin):
+            subprocess.run(["git", *args], cwd=cwd, check=True, env=env, capture_output=True)
+
+        def hook(*args):
+            return subprocess.run(["pre-commit", "try-repo", root, "credcheck", *args], cwd=clone,
+                                  env=env, capture_output=True, text=True, timeout=300,
+                                  check=False)
+
+        git("init", "-q", origin, cwd=directory)
+        os.mkdir(os.path.join(origin, "credentials"))
+        write_file(os.path.join(origin, "credentials"), "lab.json", CLEAN_FILE)
+        write_file(origin, "package.json", '{"name": "x", "version": "1.0.0"}', mode=0o644)
+        git("add", ".")
+        git("commit", "-q", "-m", "files")
+        git("clone", "-q", origin, clone, cwd=directory)
+        clean = os.path.join(clone, "credentials", "lab.json")
+        check(os.stat(clean).st_mode & 0o077 != 0, "the clone kept mode 0600")
+        if os.geteuid() == 0:
+            os.chown(clean, 4242, -1)  # a checkout by another user, as CI's root finds it
+        good = hook("--all-files")
+        check(good.returncode == 0 and "Passed" in good.stdout,
+              f"the hook fails a clean credential file or package.json:\n{good.stdout}")
+        write_file(os.path.join(clone, "credentials"), "weak.json",
+                   '{"connection_credentials": {"ops": "operator:password1"},\n'
+                   ' "target_systems": ["ops@10.0.0.1"]}')
+        git("add", ".", cwd=clone)
+        bad = hook("--files", "credentials/weak.json")
+        check(bad.returncode != 0 and re.search(r"credentials/weak\.json:\d+:\d+: warning: .* "
+                                                r"\[weak-password\]", bad.stdout) is not None,
+              f"the hook passes a weak file, or does not say why:\n{bad.stdout}")
 
 
 def comment_free(path):
