@@ -127,7 +127,10 @@ report_settings settings_of(const options& opts) {
     settings.verbose = opts.verbose;
     settings.all_keys = opts.all_keys;
     settings.host = opts.host;
-    settings.findings = {opts.max_entries, opts.strict, opts.min_password_bits, opts.ignore, {}};
+    settings.findings.max_entries = opts.max_entries;
+    settings.findings.check_password_quality = opts.strict;
+    settings.findings.min_password_bits = opts.min_password_bits;
+    settings.findings.ignored = opts.ignore;
     return settings;
 }
 
