@@ -9,6 +9,7 @@ Each CASE is one function below; CTest runs each as a test of its own.
 
 import argparse
 import difflib
+import hashlib
 import fcntl
 import json
 import os
@@ -702,6 +703,61 @@ def case_suppressions():
         done = run("--strict", "--format", "gcc", broken)
         check(done.returncode == 1 and f"{broken}:2:29: warning:" in done.stdout
               and "[invalid-suppression]" in done.stdout, done.stdout)
+
+
+BASELINED_FILE = ('{"connection_credentials": {"weak": "ops:password1",\n'
+                  '  "spare": "x:Sp4re-Un-Used!", "ok": "y:Hv5%rNc8&yT2^wLe"},\n'
+                  ' "target_systems": ["weak@10.0.0.1", "ok@10.0.0.2"]}')
+
+
+def case_baseline():
+    """A baseline accepts what it names by content, not by place; another weak password is a new
+    finding; it holds no password nor a plain hash of one, and rewrites to the same bytes."""
+    with tempfile.TemporaryDirectory() as directory:
+        key = write_file(directory, "key", "5a" * 32 + "\n")
+        keyed = ["--strict", "--fingerprint-key", key, "--format", "gcc"]
+        path = write_file(directory, "prod.json", BASELINED_FILE)
+        base = os.path.join(directory, "base.json")
+        check(run(*keyed, "--write-baseline", base, path).returncode == 0, "--write-baseline")
+        with open(base, "rb") as f:
+            written = f.read()
+        hashes = [getattr(hashlib, name)(p.encode()).hexdigest() for p in passwords_of(path)
+                  for name in ("md5", "sha1", "sha256")]
+        shown = [p for p in passwords_of(path) + hashes if p.encode() in written]
+        check(not shown and b'"digest":"' in written, f"the baseline shows {shown}: {written}")
+        try:
+            import jsonschema  # Debian's python3-jsonschema
+            with open(os.path.join(os.path.dirname(ARGS.schema), "baseline.schema.json"),
+                      encoding="utf-8") as f:
+                jsonschema.Draft7Validator(json.load(f)).validate(json.loads(written))
+        except ImportError:
+            print("baseline schema not checked: python3-jsonschema is not installed")
+        run(*keyed, "--baseline", base, "--write-baseline", base, path)
+        with open(base, "rb") as f:
+            check(f.read() == written, "rewriting an unchanged baseline changed it")
+        # Lines above and another entry changed: still accepted (the key from the environment).
+        write_file(directory, "prod.json", "// moved\n" + BASELINED_FILE.replace("10.0.0.2", "h2"))
+        done = run("--strict", "--baseline", base, path,
+                   env={"CREDCHECK_FINGERPRINT_KEY": "5a" * 32})
+        check(done.returncode == 0, f"edits around baselined findings: {done.stdout}")
+        # Another weak password where the accepted one stood is a new finding, and the entry for
+        # the old one is left unused.
+        write_file(directory, "prod.json", BASELINED_FILE.replace("password1", "dragon123"))
+        done = run(*keyed, "--baseline", base, path)
+        check(done.returncode == 1 and [line.rsplit("[", 1)[1] for line in done.stdout.splitlines()]
+              == ["unused-suppression]", "weak-password]"], f"a replaced password: {done.stdout}")
+        # --fingerprints: one password, one digest, in every run with the same key.
+        shared = write_file(directory, "shared.json", BASELINED_FILE.replace(
+            "Hv5%rNc8&yT2^wLe", "password1"))
+        values = [[e["value"] for e in run_json("--fingerprints", "--fingerprint-key", key,
+                                                shared)[1]["entries"]] for _ in range(2)]
+        check(values[0] == values[1] and len(set(values[0])) == 1
+              and re.fullmatch("[0-9a-f]{16}", values[0][0]), f"--fingerprints {values}")
+        # A key that is no key, and --fingerprints without one, stop the run.
+        bad = write_file(directory, "bad-key", "not hex")
+        check([run(*args, path).returncode for args in (["--fingerprint-key", bad],
+                                                        ["--fingerprints"], ["--baseline", key])]
+              == [2, 2, 2], "a bad key, --fingerprints without a key, a baseline that is no JSON")
 
 
 def case_formats():

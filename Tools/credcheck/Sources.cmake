@@ -12,9 +12,11 @@ set(CREDCHECK_REPORT_SOURCES
   "${CMAKE_CURRENT_LIST_DIR}/findings/Findings.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/findings/PasswordStrength.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/findings/Suppressions.cpp"
+  "${CMAKE_CURRENT_LIST_DIR}/findings/Fingerprint.cpp"
   # The report of a run, built once.
   "${CMAKE_CURRENT_LIST_DIR}/model/KeyOrder.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/model/Report.cpp"
+  "${CMAKE_CURRENT_LIST_DIR}/model/Baseline.cpp"
   # One reporter per format, their registry and the writers they share.
   "${CMAKE_CURRENT_LIST_DIR}/render/Formats.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/render/HumanReport.cpp"
@@ -38,4 +40,9 @@ if(NOT TARGET credcheck_zxcvbn)
   set_target_properties(credcheck_zxcvbn PROPERTIES IMPORTED_LOCATION "${ZXCVBN_LIBRARY}"
     INTERFACE_INCLUDE_DIRECTORIES "${ZXCVBN_INCLUDE_DIR}")
 endif()
-set(CREDCHECK_REPORT_LIBRARIES credcheck_zxcvbn)
+# libsodium, for the keyed digests of passwords in baselines and --fingerprints.
+if(NOT TARGET PkgConfig::sodium)
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(sodium REQUIRED IMPORTED_TARGET GLOBAL libsodium)
+endif()
+set(CREDCHECK_REPORT_LIBRARIES credcheck_zxcvbn PkgConfig::sodium)

@@ -145,6 +145,21 @@ command_line parse_command_line(int argc, const char* const* argv, std::ostream&
                    "Show only the keys for HOST (an address, as any scope form of one address, "
                    "or a host name), with the entry that produced each")
         ->type_name("HOST");
+    app.add_option("--baseline", opts.baseline,
+                   "Accept the findings that the baseline FILE names (written by "
+                   "--write-baseline); its entries that accept nothing are unused-suppression")
+        ->type_name("FILE");
+    app.add_option("--write-baseline", opts.write_baseline,
+                   "Write every finding of the run to the baseline FILE (keeping the reasons and "
+                   "ends of a --baseline's entries), and accept them")
+        ->type_name("FILE");
+    app.add_option("--fingerprint-key", opts.fingerprint_key,
+                   "The key of password digests in baselines and --fingerprints: FILE holds 64 "
+                   "hex digits or 32 bytes (else CREDCHECK_FINGERPRINT_KEY holds the hex digits)")
+        ->type_name("FILE");
+    app.add_flag("--fingerprints", opts.fingerprints,
+                 "Show each password as the first 16 hex digits of its keyed digest, the same on "
+                 "every machine with the same key (needs a key)");
     app.set_version_flag("--version", std::string("credcheck ") + CREDCHECK_VERSION,
                          "Show the version and exit");
 
@@ -180,7 +195,8 @@ command_line parse_command_line(int argc, const char* const* argv, std::ostream&
         }
         if (opts.diff &&
             (opts.host || opts.strict || opts.verbose || opts.all_keys || !opts.ignore.empty() ||
-             opts.check_file_mode || max_entries->count() > 0 || min_password_bits->count() > 0 ||
+             opts.check_file_mode || opts.baseline || opts.write_baseline || opts.fingerprint_key ||
+             opts.fingerprints || max_entries->count() > 0 || min_password_bits->count() > 0 ||
              find_format(opts.format)->write_diff == nullptr)) {
             throw CLI::ValidationError("--diff",
                                        "takes --reveal, --json or --format text|json, --color "

@@ -58,6 +58,15 @@ struct options {
     double min_password_bits = DEFAULT_MIN_PASSWORD_BITS;
     /// Show only the keys for this host, each with its source.
     std::optional<std::string> host;
+    /// Accept the findings this baseline file names (--baseline FILE).
+    std::optional<std::string> baseline;
+    /// Write every finding of the run to this baseline file (--write-baseline FILE).
+    std::optional<std::string> write_baseline;
+    /// The file of the key for password digests (--fingerprint-key FILE); else
+    /// CREDCHECK_FINGERPRINT_KEY.
+    std::optional<std::string> fingerprint_key;
+    /// Show each password as its keyed digest's first 16 hex digits.
+    bool fingerprints = false;
 };
 
 /// Exit statuses.

@@ -3,7 +3,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -14,7 +18,10 @@
 #include <PlainTextFileParser/detail/InputFile.h>
 #include <PlainTextFileParser/detail/SecretMemory.h>
 
+#include "findings/Suppressions.h"
+#include "render/JsonWriter.h"
 #include "render/Reporter.h"
+#include "render/TerminalWriter.h"
 #include "text/SafeText.h"
 #include "walk/WorkTree.h"
 
@@ -181,7 +188,53 @@ bool colour_wanted(colour_mode mode) {
     return !force.empty() && force != "0";
 }
 
+namespace {
+
+// Writes `entries` to the baseline file at `path`, through a file beside it that then takes its
+// place, so that a run cut short leaves the old baseline whole. Returns false, having said why
+// on `err`, when it cannot.
+bool write_baseline_file(const std::string& path, std::vector<baseline_entry> entries,
+                         std::ostream& err) {
+    const std::string written = path + ".new";
+    {
+        std::ofstream file(written, std::ios::binary | std::ios::trunc);
+        try {
+            write_baseline(file, std::move(entries));
+        } catch (const output_failed&) {
+        }
+        file.close();
+        if (file && std::rename(written.c_str(), path.c_str()) == 0) {
+            return true;
+        }
+    }
+    err << "credcheck: cannot write the baseline " << terminal_text(path) << ": "
+        << std::strerror(errno) << '\n';
+    std::remove(written.c_str());
+    return false;
+}
+
+}  // namespace
+
 int check(const options& opts, std::ostream& out, std::ostream& err) {
+    // The key and the baseline are read first: a bad one stops the run before any report.
+    std::optional<fingerprint_key> key;
+    std::optional<baseline> accepted;
+    try {
+        key = find_fingerprint_key(opts.fingerprint_key);
+        if (opts.baseline) {
+            accepted = baseline::read(*opts.baseline);
+        }
+    } catch (const std::runtime_error& error) {
+        err << "credcheck: " << terminal_text(error.what()) << '\n';
+        return EXIT_TROUBLE;
+    }
+    if (opts.fingerprints && !key) {
+        err << "credcheck: --fingerprints needs a key: --fingerprint-key FILE, or "
+            << FINGERPRINT_KEY_VARIABLE << " set to 64 hex digits\n";
+        return EXIT_TROUBLE;
+    }
+    std::vector<baseline_entry> written;
+    const std::string today = today_utc();
     prepared_run run = prepare(opts);
     if (run.reported == 0) {
         return too_long(err, opts.files.front(), opts);
@@ -203,7 +256,12 @@ int check(const options& opts, std::ostream& out, std::ostream& err) {
             run.kept[i].reset();
             const std::shared_ptr<const secret_mask> mask =
                 walked ? run.mask : mask_of(walk, run, opts);
-            const report_settings settings = settings_of(opts, opts.files[i]);
+            report_settings settings = settings_of(opts, opts.files[i]);
+            settings.findings.today = today;
+            settings.accepted_by = accepted ? &*accepted : nullptr;
+            settings.baseline_out = opts.write_baseline ? &written : nullptr;
+            settings.key = key ? &*key : nullptr;
+            settings.fingerprints = opts.fingerprints;
             // The last report lives to the end; the others are done with once written.
             if (i + 1 == opts.files.size()) {
                 current = &kept_to_the_end(build_report(std::move(walk), settings, mask));
@@ -229,6 +287,19 @@ int check(const options& opts, std::ostream& out, std::ostream& err) {
     if (run.reported < opts.files.size()) {
         out.flush();
         return too_long(err, opts.files[run.reported], opts);
+    }
+    if (opts.write_baseline) {
+        if (accepted) {
+            std::vector<std::string> names;
+            for (const std::string& file : opts.files) {
+                names.push_back(input_name(file, opts));
+            }
+            const std::vector<baseline_entry> kept = accepted->entries_outside(names);
+            written.insert(written.end(), kept.begin(), kept.end());
+        }
+        if (!write_baseline_file(*opts.write_baseline, std::move(written), err)) {
+            return EXIT_TROUBLE;
+        }
     }
     return status;
 }

@@ -91,7 +91,7 @@ public:
              std::optional<severity> level = std::nullopt) {
         const rule_info& info = info_of(which);
         found_.push_back({&info, level.value_or(info.level), std::move(message), at, source,
-                          std::move(subject), std::nullopt});
+                          std::move(subject), std::nullopt, std::nullopt});
     }
 
     // A finding about one entry of the file, at the entry; `key`, when given, is the key it is
@@ -108,6 +108,9 @@ public:
         add(which, std::move(subject), std::move(message), source_position(walk_, source), source,
             level);
     }
+
+    // Says that the finding just added is about `password`.
+    void about(std::string_view password) { found_.back().password = password; }
 
     // The passwords of the file, found once for the rules that judge them.
     const std::vector<given_password>& given() {
@@ -415,6 +418,7 @@ void find_empty_passwords(finder& f) {
             report_text message("credential ");
             message << quoted(alias) << " has an empty password";
             f.add(rule::empty_password, alias, std::move(message), credential_at(f.walk_, alias));
+            f.about({});
         }
     }
     // An empty password member is allowed and simply not handed out; said in case it was meant.
@@ -466,6 +470,7 @@ void find_padded_text(finder& f) {
             message << password.owner << " begins or ends with a space";
             f.add(rule::padded_text, password.owner.raw() + "\npassword", std::move(message),
                   password.at);
+            f.about(password.password);
         }
     }
 }
@@ -505,6 +510,7 @@ void find_control_characters(finder& f) {
             message << password.owner << " holds " << said(c);
             f.add(rule::control_character, password.owner.raw() + "\npassword", std::move(message),
                   password.at);
+            f.about(password.password);
         }
     }
 }
@@ -584,6 +590,7 @@ void find_reused_passwords(finder& f) {
         }
         message << " share one password";
         f.add(rule::reused_password, message.raw(), message, sharing[1]->at);
+        f.about(password.password);
     }
 }
 
@@ -623,6 +630,7 @@ void find_passwords_in_names(finder& f) {
                 message << password.owner << how << " its " << what;
                 f.add(rule::password_in_name, password.owner.raw() + "\n" + what,
                       std::move(message), password.at);
+                f.about(password.password);
             }
         }
         const auto user = alias_of_user.find(password.password);
@@ -633,6 +641,7 @@ void find_passwords_in_names(finder& f) {
             f.add(rule::password_in_name,
                   password.owner.raw() + "\nuser name of " + std::string(user->second),
                   std::move(message), password.at);
+            f.about(password.password);
         }
     }
     // Host names: a password that stands in a target's scope. Only a password whose every byte
@@ -666,6 +675,7 @@ void find_passwords_in_names(finder& f) {
                 what << owner->second->owner;
                 f.add_for(rule::password_in_name, {member_id::target_systems, i}, std::move(what),
                           std::nullopt, owner->second->owner.raw());
+                f.about(owner->second->password);
             }
         }
     }
@@ -739,6 +749,7 @@ void find_weak_passwords(finder& f) {
             }
         }
         f.add(rule::weak_password, password.owner.raw(), std::move(message), password.at);
+        f.about(password.password);
     }
 }
 

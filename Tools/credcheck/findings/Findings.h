@@ -52,6 +52,10 @@ struct finding {
     std::string subject;
     /// Set when a suppression accepts the finding.
     std::optional<acceptance> accepted;
+    /// For a finding about one password (weak, shared, in a name, empty...), that password: a
+    /// baseline keeps its keyed digest, so that another password is another finding. Views the
+    /// walk.
+    std::optional<std::string_view> password;
 };
 
 /// What the rules check, beside the file.

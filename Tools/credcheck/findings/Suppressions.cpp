@@ -136,7 +136,7 @@ void apply_suppressions(const document_index& index, std::vector<finding>& findi
         if (!is_ignored(settings, which)) {
             const rule_info& info = info_of(which);
             problems.push_back({&info, info.level, std::move(message), comment.at, std::nullopt,
-                                "comment\n" + comment.text, std::nullopt});
+                                "comment\n" + comment.text, std::nullopt, std::nullopt});
         }
     };
     // The suppressions in force, each with the line it speaks for and what it accepted.

@@ -119,6 +119,33 @@ std::uint64_t fnv1a(std::string_view text, std::uint64_t hash = 0xcbf29ce4842223
 
 }  // namespace
 
+namespace {
+
+// Applies --baseline and --write-baseline to the findings of `r`.
+void accept_by_baseline(file_report& r, const report_settings& settings) {
+    const secret_mask own = mask_for(r.walk, false);
+    if (settings.accepted_by != nullptr) {
+        settings.accepted_by->apply(r.walk.path, r.findings, own, settings.key, settings.findings);
+    }
+    if (settings.baseline_out == nullptr) {
+        return;
+    }
+    static const baseline none;
+    const baseline& earlier = settings.accepted_by != nullptr ? *settings.accepted_by : none;
+    for (finding& f : r.findings) {
+        const bool in_source = f.accepted && f.accepted->how == acceptance::kind::in_source;
+        if (in_source || !can_be_baselined(f.rule->which)) {
+            continue;
+        }
+        settings.baseline_out->push_back(earlier.entry_for(r.walk.path, f, own, settings.key));
+        if (!f.accepted) {
+            f.accepted = acceptance{acceptance::kind::baseline, {}, {}};
+        }
+    }
+}
+
+}  // namespace
+
 report_text password_text(std::string_view value, bool reveal) {
     report_text shown;
     if (reveal) {
@@ -130,6 +157,9 @@ report_text password_text(std::string_view value, bool reveal) {
 }
 
 report_text file_report::password(std::string_view value) const {
+    if (fingerprints && !reveal) {
+        return report_text(fingerprints->digest(value).substr(0, 16));
+    }
     return password_text(value, reveal);
 }
 
@@ -144,6 +174,9 @@ file_report build_report(file_walk walk, const report_settings& settings,
                          std::shared_ptr<const secret_mask> mask) {
     file_report r(std::move(walk));
     r.findings = find_findings(r.walk, settings.findings);
+    if (settings.accepted_by != nullptr || settings.baseline_out != nullptr) {
+        accept_by_baseline(r, settings);
+    }
     std::copy_if(r.walk.records.begin(), r.walk.records.end(), std::back_inserter(r.records),
                  [&settings](const Kelvor::LogRecord& record) {
                      return settings.verbose || record.level <= QUIET_LOG_LEVEL;
@@ -157,6 +190,9 @@ file_report build_report(file_walk walk, const report_settings& settings,
     }
     r.mask = std::move(mask);
     r.reveal = settings.reveal;
+    if (settings.fingerprints && settings.key != nullptr) {
+        r.fingerprints.emplace(*settings.key);
+    }
     r.verbose = settings.verbose;
     r.all_keys = settings.all_keys;
     return r;

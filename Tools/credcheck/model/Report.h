@@ -15,6 +15,8 @@
 #include <Kelvor/Log.h>
 
 #include "findings/Findings.h"
+#include "findings/Fingerprint.h"
+#include "model/Baseline.h"
 #include "text/ReportText.h"
 #include "text/SecretMask.h"
 #include "walk/FileWalk.h"
@@ -35,6 +37,14 @@ struct report_settings {
     /// Only the entries for this host, as the command line gives it.
     std::optional<std::string> host;
     finding_settings findings;
+    /// Accepts the findings it names, and learns which of its entries go unused (--baseline).
+    baseline* accepted_by = nullptr;
+    /// Gathers every finding as a baseline entry, and accepts it (--write-baseline).
+    std::vector<baseline_entry>* baseline_out = nullptr;
+    /// The key of password digests, if one is given.
+    const fingerprint_key* key = nullptr;
+    /// Show a password as its keyed digest's first 16 hex digits (needs `key`).
+    bool fingerprints = false;
 };
 
 /// What a result code stands for.
@@ -94,8 +104,11 @@ struct file_report {
     bool reveal = false;
     bool verbose = false;
     bool all_keys = false;
+    /// With --fingerprints, the key whose digests stand for the passwords.
+    std::optional<fingerprint_key> fingerprints;
 
-    /// A password as the report shows it: the file's text with --reveal, else PASSWORD_MASK.
+    /// A password as the report shows it: the file's text with --reveal, the first 16 hex
+    /// digits of its keyed digest with --fingerprints, else PASSWORD_MASK.
     report_text password(std::string_view value) const;
 };
 
