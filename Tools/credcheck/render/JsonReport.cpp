@@ -210,6 +210,7 @@ void write_result(json_writer& json, const CorvexResult& result) {
 void write_json_report(std::ostream& out, const file_report& r) {
     json_writer json(out, *r.mask);
     json.begin_object();
+    json.key("format_version").value(JSON_REPORT_FORMAT_VERSION);
     json.key("file").value(file_text{r.walk.path});
     if (r.host) {
         json.key("host").value(file_text{*r.host});

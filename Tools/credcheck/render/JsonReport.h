@@ -9,12 +9,17 @@
 
 namespace credcheck {
 
-/// Writes `r` as one JSON object with the members "file", "result", "summary", "sources" (every
-/// entry of the file's lists, each once), "entries" (every key, its value and the index of its
-/// source; for a key that other entries asked for too, "dropped", "different" and
-/// "first_dropped"), "records" and "diagnostics" (with --host: "file", "host", "result",
-/// "entries", each with its sources written out, and "case_variants"). Passwords are masked
-/// unless `r.reveal`; the file's text is masked wherever it holds one.
+/// The version of the JSON report's shape, its first member: raised with every change of
+/// shape, so that a script can tell. Its JSON Schema is report.schema.json.
+inline constexpr unsigned JSON_REPORT_FORMAT_VERSION = 1;
+
+/// Writes `r` as one JSON object with the members "format_version", "file", "result",
+/// "summary", "sources" (every entry of the file's lists, each once), "entries" (every key, its
+/// value and the index of its source; for a key that other entries asked for too, "dropped",
+/// "different" and "first_dropped"), "findings", "records" and "diagnostics" (with --host:
+/// "format_version", "file", "host", "result", "entries", each with its sources written out,
+/// and "case_variants"). Passwords are masked unless `r.reveal`; the file's text is masked
+/// wherever it holds one.
 void write_json_report(std::ostream& out, const file_report& r);
 
 /// The JSON format: one object for one file, an array of them for several.
