@@ -758,6 +758,20 @@ def case_baseline():
               == [2, 2, 2], "a bad key, --fingerprints without a key, a baseline that is no JSON")
 
 
+def case_reuse_across_files():
+    """A password two files share fails --strict in the later one, naming the earlier file and
+    credential; a file given twice shares nothing with itself."""
+    with tempfile.TemporaryDirectory() as directory:
+        prod = write_file(directory, "prod.json", CLEAN_FILE)
+        staging = write_file(directory, "staging.json", CLEAN_FILE.replace('"ops"', '"stage"')
+                             .replace('"ops@', '"stage@').replace('["ops"]', '["stage"]'))
+        status, docs = run_json("--strict", prod, staging)
+        said = [[(f["rule"], f["message"]) for f in doc["findings"]] for doc in docs]
+        check(status == 1 and said[0] == [] and ("reused-password", "credential 'stage' shares its "
+              f"password with credential 'ops' of '{prod}'") in said[1], f"{said}")
+        check(run("--strict", prod, prod).returncode == 0, "a file given twice shares with itself")
+
+
 def case_formats():
     """--format json is --json; text is the human report; gcc prints a line for each finding of
     --json and nothing else."""

@@ -13,6 +13,7 @@ set(CREDCHECK_REPORT_SOURCES
   "${CMAKE_CURRENT_LIST_DIR}/findings/PasswordStrength.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/findings/Suppressions.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/findings/Fingerprint.cpp"
+  "${CMAKE_CURRENT_LIST_DIR}/findings/RunPasswords.cpp"
   # The report of a run, built once.
   "${CMAKE_CURRENT_LIST_DIR}/model/KeyOrder.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/model/Report.cpp"

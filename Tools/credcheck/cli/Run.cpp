@@ -235,6 +235,10 @@ int check(const options& opts, std::ostream& out, std::ostream& err) {
     }
     std::vector<baseline_entry> written;
     const std::string today = today_utc();
+    std::optional<run_passwords> earlier_files;
+    if (opts.files.size() > 1) {
+        earlier_files.emplace();
+    }
     prepared_run run = prepare(opts);
     if (run.reported == 0) {
         return too_long(err, opts.files.front(), opts);
@@ -258,6 +262,8 @@ int check(const options& opts, std::ostream& out, std::ostream& err) {
                 walked ? run.mask : mask_of(walk, run, opts);
             report_settings settings = settings_of(opts, opts.files[i]);
             settings.findings.today = today;
+            settings.findings.earlier_files = earlier_files ? &*earlier_files : nullptr;
+            settings.findings.file_name = input_name(opts.files[i], opts);
             settings.accepted_by = accepted ? &*accepted : nullptr;
             settings.baseline_out = opts.write_baseline ? &written : nullptr;
             settings.key = key ? &*key : nullptr;

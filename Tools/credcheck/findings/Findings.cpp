@@ -592,6 +592,26 @@ void find_reused_passwords(finder& f) {
         f.add(rule::reused_password, message.raw(), message, sharing[1]->at);
         f.about(password.password);
     }
+    run_passwords* earlier = f.settings_.earlier_files;
+    if (earlier == nullptr) {
+        return;
+    }
+    const std::string& file = f.settings_.file_name;
+    for (const given_password& password : given) {
+        if (by_password[password.password].front() != &password) {
+            continue;
+        }
+        if (const run_passwords::origin* first = earlier->find(password.password, file)) {
+            report_text message = password.owner;
+            message << " shares its password with " << first->owner << " of "
+                    << quoted(first->file);
+            f.add(rule::reused_password, message.raw(), std::move(message), password.at);
+            f.about(password.password);
+        }
+    }
+    for (const given_password& password : given) {
+        earlier->add(password.password, file, password.owner);
+    }
 }
 
 // Whether `password` holds `name` in any letter case: "Operator-7" holds "operator". Compared in
@@ -856,7 +876,8 @@ constexpr std::array<rule_info, RULE_COUNT> RULES = {{
      find_many_entries},
     {rule::reused_password, "reused-password", severity::warning,
      "One password under several aliases or users",
-     "A password given to several credentials: whoever learns one has them all.",
+     "A password given to several credentials, of this file or of an earlier file of the run: "
+     "whoever learns one has them all.",
      find_reused_passwords},
     {rule::password_in_name, "password-in-name", severity::warning,
      "A password inside a name of the file",

@@ -10,6 +10,7 @@
 
 #include "findings/PasswordStrength.h"
 #include "findings/Rules.h"
+#include "findings/RunPasswords.h"
 #include "text/ReportText.h"
 #include "walk/FileWalk.h"
 
@@ -72,6 +73,11 @@ struct finding_settings {
     /// The day suppressions' end dates are judged against, as YYYY-MM-DD; empty for today in
     /// UTC.
     std::string today;
+    /// The passwords of the run's earlier files: reused-password names those this file shares
+    /// with one, and adds this file's. Null for a file checked alone.
+    run_passwords* earlier_files = nullptr;
+    /// The file as the report names it, for earlier_files.
+    std::string file_name;
     /// Whether permissions and owner look at the file's mode and owner. The command line leaves
     /// them out for a file in a git work tree, whose mode and owner are the checkout's rather
     /// than its author's, unless --check-file-mode asks for them.
