@@ -68,10 +68,11 @@ TEST(Suppressions, AcceptTheFindingsOfTheirLine) {
                        "  // credcheck-ignore : why\n"
                        "  // credcheck-ignore unused-credentials: typo\n"
                        "  // credcheck-ignore unused-suppression: no\n"
-                       "  // credcheck-ignore unused-credential: x (until 2026-02-30)"),
+                       "  // credcheck-ignore unused-credential: x (until 2026-02-30)\n"
+                       "  // credcheck-ignore unused-credential: x (until 2026-6-1)"),
          {"empty-password 2", "invalid-suppression 2", "invalid-suppression 3",
           "invalid-suppression 4", "invalid-suppression 5", "invalid-suppression 6",
-          "unused-credential 7"}},
+          "invalid-suppression 7", "unused-credential 8"}},
         {"comments that only look alike are no suppressions",
          with_comments("// credcheck-ignored empty-password: x", "  // see credcheck-ignore"),
          {"empty-password 2", "unused-credential 4"}},
@@ -98,10 +99,10 @@ TEST(Suppressions, SayWhyTheyAcceptNothing) {
          "the suppression names 'nope', which is no rule a "
          "suppression can accept"},
         {"credcheck-ignore no-colon:  ", "the suppression gives no reason after its ':'"},
-        {"credcheck-ignore no-colon: x (until 2026-1-1)",
-         "the suppression's end '2026-1-1' is no day written YYYY-MM-DD"},
-        {"credcheck-ignore no-colon, empty-password: x (until 2024-02-29)",
-         "the suppression of no-colon and empty-password ended on 2024-02-29: its findings count "
+        {"credcheck-ignore no-colon: x (until 2100-02-29)",
+         "the suppression's end '2100-02-29' is no day written YYYY-MM-DD"},
+        {"credcheck-ignore no-colon, empty-password: x (until 2000-02-29)",
+         "the suppression of no-colon and empty-password ended on 2000-02-29: its findings count "
          "again"},
         {"credcheck-ignore no-colon: x",
          "the suppression of no-colon accepts no finding on line 1"},

@@ -432,6 +432,7 @@ void find_empty_passwords(finder& f) {
             message << " is empty, so it is not handed out";
             f.add(rule::empty_password, detail::member_key(member), std::move(message),
                   source_position(f.walk_, {member, 0}), std::nullopt, severity::note);
+            f.about({});
         }
     }
 }
