@@ -701,6 +701,7 @@ def case_suppressions():
         done = run("--strict", "--format", "gcc", broken)
         check(done.returncode == 1 and f"{broken}:2:29: warning:" in done.stdout
               and "[invalid-suppression]" in done.stdout, done.stdout)
+        check("notes; 1 accepted\n" in run(broken).stdout, "one accepted finding not counted")
 
 
 BASELINED_FILE = ('{"connection_credentials": {"weak": "ops:password1",\n'
