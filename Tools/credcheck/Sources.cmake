@@ -14,6 +14,11 @@ set(CREDCHECK_REPORT_SOURCES
   "${CMAKE_CURRENT_LIST_DIR}/findings/Suppressions.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/findings/Fingerprint.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/findings/RunPasswords.cpp"
+  # Inventories, and how far a credential file covers them.
+  "${CMAKE_CURRENT_LIST_DIR}/inventory/Inventory.cpp"
+  "${CMAKE_CURRENT_LIST_DIR}/inventory/AnsibleGroups.cpp"
+  "${CMAKE_CURRENT_LIST_DIR}/inventory/YamlInventory.cpp"
+  "${CMAKE_CURRENT_LIST_DIR}/inventory/Coverage.cpp"
   # The report of a run, built once.
   "${CMAKE_CURRENT_LIST_DIR}/model/KeyOrder.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/model/Report.cpp"
@@ -46,4 +51,9 @@ if(NOT TARGET PkgConfig::sodium)
   find_package(PkgConfig REQUIRED)
   pkg_check_modules(sodium REQUIRED IMPORTED_TARGET GLOBAL libsodium)
 endif()
-set(CREDCHECK_REPORT_LIBRARIES credcheck_zxcvbn PkgConfig::sodium)
+# yaml-cpp (Debian's libyaml-cpp-dev), for Ansible inventories in YAML.
+if(NOT TARGET PkgConfig::yamlcpp)
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(yamlcpp REQUIRED IMPORTED_TARGET GLOBAL yaml-cpp)
+endif()
+set(CREDCHECK_REPORT_LIBRARIES credcheck_zxcvbn PkgConfig::sodium PkgConfig::yamlcpp)
