@@ -42,6 +42,8 @@ install(FILES "${PROJECT_BINARY_DIR}/plaintextfileparser.pc"
 
 install(FILES "${PROJECT_SOURCE_DIR}/examples/credentials.json"
   "${PROJECT_SOURCE_DIR}/examples/credentials-next.json"
+  "${PROJECT_SOURCE_DIR}/examples/inventory.txt" "${PROJECT_SOURCE_DIR}/examples/inventory.ini"
+  "${PROJECT_SOURCE_DIR}/examples/inventory.yaml" "${PROJECT_SOURCE_DIR}/examples/hosts"
   DESTINATION "${CMAKE_INSTALL_DATADIR}/PlainTextFileParser/examples" COMPONENT Tool)
 
 # The Debian packages (scripts/package).

@@ -50,7 +50,7 @@ TEST(GithubCommands, EveryLineParsesBackToTheMaskedEscapedText) {
     const file_report r = build_report(path, opts);
     std::ostringstream out;
     const std::unique_ptr<reporter> github = find_format("github")->make(out, {});
-    github->begin({{path}, r.mask});
+    github->begin({{path}, r.mask, {}});
     github->file(r);
     github->end();
 
@@ -99,7 +99,7 @@ TEST(GithubCommands, LevelIsTheSeverityAndANoteANotice) {
     const file_report r = build_report(path, opts);
     std::ostringstream out;
     const std::unique_ptr<reporter> github = find_format("github")->make(out, {});
-    github->begin({{path}, r.mask});
+    github->begin({{path}, r.mask, {}});
     github->file(r);
     github->end();
     std::vector<std::string> levels;  // of the shadowed key, the unknown alias, the bad member

@@ -1509,6 +1509,101 @@ def case_installed_tool():
               "credcheck holds the walk itself")
 
 
+# Keys for a /24, node[001-050] and two hosts the inventories lack.
+FLEET = json.dumps({"connection_credentials": {"ops": "root:Zq8!vLr2#pXw9-Kt4"},
+                    "target_systems": ["ops@10.0.0.0/24", "ops@node[001-050].lab",
+                                       "ops@10.9.9.1-2"]})
+FLEET_INVENTORIES = {
+    "fleet.ini": "[net]\n10.0.0.0/23\n[nodes]\nnode[001:060].lab\n",
+    "fleet.yaml": "all:\n  hosts:\n    10.0.0.0/23:\n    node[001:060].lab:\n",
+    "fleet.list": "10.0.0.0/23\n# credcheck-ignore no-credential: racked next week\n"
+                  "node[001-060].lab\n",
+}
+
+
+def case_inventory_coverage():
+    """Each form of one inventory gives the same counts; the findings stand in the inventory
+    for every format, --strict fails on them, and an inventory's own comment accepts one."""
+    with tempfile.TemporaryDirectory() as directory:
+        creds = write_file(directory, "fleet.json", FLEET)
+        paths = {name: write_file(directory, name, text)
+                 for name, text in FLEET_INVENTORIES.items()}
+        expected = {"inventory_hosts": 570, "covered": 304, "not_covered": 266, "keys_outside": 2}
+        for name, path in paths.items():
+            status, report = run_json("--inventory", path, creds)
+            check(status == 0 and report["coverage"] == expected, f"{name}: {report['coverage']}")
+        status, report = run_json("--inventory", paths["fleet.ini"], creds)
+        found = [(f["rule"], f.get("file"), f["line"], f["column"], f["message"])
+                 for f in report["findings"]]
+        check(found == [
+            ("outside-inventory", None, 1, 126, "target_systems[2] 'ops@10.9.9.1-2': "
+             "root@10.9.9.[1-2] (2 keys) reach hosts in no inventory"),
+            ("no-credential", paths["fleet.ini"], 2, 1,
+             "no key for 10.0.0.255-10.0.1.254 (256 hosts)"),
+            ("no-credential", paths["fleet.ini"], 4, 1, "no key for node[051-060].lab (10 hosts)"),
+        ], f"findings {found}")
+        gcc = run("--strict", "--format", "gcc", "--inventory", paths["fleet.ini"], creds)
+        check(gcc.returncode == 1 and f"{paths['fleet.ini']}:4:1: warning: no key for "
+              "node[051-060].lab (10 hosts) [no-credential]" in gcc.stdout.splitlines(), gcc)
+        status, log = sarif_of("--inventory", paths["fleet.ini"], creds)
+        artifacts = [a["location"]["uri"] for a in log["runs"][0]["artifacts"]]
+        places = {r["locations"][0]["physicalLocation"]["artifactLocation"]["index"]
+                  for r in log["runs"][0]["results"] if r["ruleId"] == "no-credential"}
+        check(artifacts == [creds, paths["fleet.ini"]] and places == {1}, f"{artifacts} {places}")
+        text = run("--inventory", paths["fleet.list"], creds).stdout
+        check(section(text, "Coverage")[1][1:] == [
+            "570 inventory hosts: 304 covered, 266 not covered (see Findings: no-credential)",
+            "2 keys for hosts in no inventory (see Findings: outside-inventory)"]
+              and "; 1 accepted" in text and "node[051-060]" not in text, text)
+        done = run("--strict", "--ignore", "no-credential", "--ignore", "outside-inventory",
+                   "--inventory", paths["fleet.yaml"], creds)
+        check(done.returncode == 0, f"--ignore leaves the findings in: {done.stdout}")
+    # The shipped inventories list one fleet in each form, and examples/README.md shows the
+    # Coverage section they give.
+    examples = os.path.dirname(ARGS.example)
+    reports = [run("--inventory", os.path.join(examples, name), ARGS.example).stdout
+               for name in ("inventory.txt", "inventory.ini", "inventory.yaml", "hosts")]
+    counts = {tuple(section(text, "Coverage")[1][1:]) for text in reports}
+    with open(os.path.join(examples, "README.md"), encoding="utf-8") as walkthrough:
+        shown = walkthrough.read()
+    check(len(counts) == 1 and all(line in shown for line in next(iter(counts))),
+          f"coverage of the examples {counts}")
+
+
+def case_inventory_bad_input():
+    """An unreadable inventory stops the run; malformed lines, ranges past the bound and aliases
+    that multiply are findings located in the inventory, its text escaped."""
+    with tempfile.TemporaryDirectory() as directory:
+        creds = write_file(directory, "fleet.json", FLEET)
+        missing = os.path.join(directory, "missing.ini")
+        done = run("--inventory", missing, creds)
+        check(done.returncode == 2 and done.stdout == "" and done.stderr ==
+              f"credcheck: cannot read the inventory {missing}: No such file or directory\n", done)
+        laughs = "all:\n  children:\n    g0: &g0 {hosts: {h: }}\n" + "".join(
+            f"    g{n}: &g{n} {{children: {{" +
+            ", ".join(f"{c}: *g{n - 1}" for c in "abcdefghij") + "}}\n" for n in range(1, 10))
+        table = [
+            ("bad.ini", "[web]\nweb01 port\nweb[0:70000].lab\nw\x1b]0;x\x07 a=b\n",
+             [(2, 7), (3, 1), (4, 1)]),
+            ("laughs.yaml", laughs, [(None, None)]),
+        ]
+        for name, text, places in table:
+            path = write_file(directory, name, text)
+            started = time.monotonic()
+            status, report = run_json("--inventory", path, creds)
+            problems = [(f["line"], f["column"]) for f in report["findings"]
+                        if f["rule"] == "inventory-problem" and f["file"] == path]
+            check(status == 0 and problems == places and time.monotonic() - started < 10,
+                  f"{name}: {report['findings']}")
+            check("\x1b" not in run("--inventory", path, creds).stdout, f"{name}: raw escape")
+        for args in (["--diff", "--inventory", path, creds, creds],
+                     ["--inventory-format", "plain", creds],
+                     ["--inventory", "-", "-"],
+                     ["--inventory", "", creds]):
+            done = run(*args)
+            check(done.returncode == 2 and done.stderr.endswith(f"\n{HINT}\n"), f"{args}: {done}")
+
+
 CASES = {name[len("case_"):]: function for name, function in globals().items()
          if name.startswith("case_")}
 

@@ -160,6 +160,18 @@ command_line parse_command_line(int argc, const char* const* argv, std::ostream&
     app.add_flag("--fingerprints", opts.fingerprints,
                  "Show each password as the first 16 hex digits of its keyed digest, the same on "
                  "every machine with the same key (needs a key)");
+    app.add_option("--inventory", opts.inventories,
+                   "An inventory of hosts (repeatable; - is standard input): a plain list of host "
+                   "scopes, a hosts file, or an Ansible inventory in INI or YAML. Reports which "
+                   "of its hosts get no key (no-credential) and which keys reach hosts in no "
+                   "inventory (outside-inventory)")
+        ->type_name("FILE")
+        ->allow_extra_args(false);
+    app.add_option("--inventory-format", opts.inventory_format,
+                   "The format of every --inventory: plain, hosts, ansible-ini or ansible-yaml; "
+                   "by default each is found by its name and content")
+        ->type_name("FORMAT")
+        ->check(CLI::IsMember({"plain", "hosts", "ansible-ini", "ansible-yaml"}));
     app.set_version_flag("--version", std::string("credcheck ") + CREDCHECK_VERSION,
                          "Show the version and exit");
 
@@ -176,7 +188,16 @@ command_line parse_command_line(int argc, const char* const* argv, std::ostream&
                         [](const std::string& path) { return path.empty(); })) {
             throw CLI::ValidationError("FILE", "a path is empty");
         }
-        const auto stdin_reads = std::count(opts.files.begin(), opts.files.end(), STANDARD_INPUT);
+        if (std::any_of(opts.inventories.begin(), opts.inventories.end(),
+                        [](const std::string& path) { return path.empty(); })) {
+            throw CLI::ValidationError("--inventory", "a path is empty");
+        }
+        if (opts.inventory_format && opts.inventories.empty()) {
+            throw CLI::ValidationError("--inventory-format", "names the format of no --inventory");
+        }
+        const auto stdin_reads =
+            std::count(opts.files.begin(), opts.files.end(), STANDARD_INPUT) +
+            std::count(opts.inventories.begin(), opts.inventories.end(), STANDARD_INPUT);
         if (stdin_reads > 1) {
             throw CLI::ValidationError("FILE",
                                        "- is given " + std::to_string(stdin_reads) +
@@ -185,7 +206,9 @@ command_line parse_command_line(int argc, const char* const* argv, std::ostream&
         if (opts.stdin_name && opts.stdin_name->empty()) {
             throw CLI::ValidationError("--stdin-filename", "the name is empty");
         }
-        if (opts.stdin_name && stdin_reads == 0 && !opts.files.empty()) {
+        if (opts.stdin_name &&
+            std::count(opts.files.begin(), opts.files.end(), STANDARD_INPUT) == 0 &&
+            !opts.files.empty()) {
             throw CLI::ValidationError("--stdin-filename",
                                        "names standard input, which is not read: give - as a FILE");
         }
@@ -196,8 +219,8 @@ command_line parse_command_line(int argc, const char* const* argv, std::ostream&
         if (opts.diff &&
             (opts.host || opts.strict || opts.verbose || opts.all_keys || !opts.ignore.empty() ||
              opts.check_file_mode || opts.baseline || opts.write_baseline || opts.fingerprint_key ||
-             opts.fingerprints || max_entries->count() > 0 || min_password_bits->count() > 0 ||
-             find_format(opts.format)->write_diff == nullptr)) {
+             opts.fingerprints || !opts.inventories.empty() || max_entries->count() > 0 ||
+             min_password_bits->count() > 0 || find_format(opts.format)->write_diff == nullptr)) {
             throw CLI::ValidationError("--diff",
                                        "takes --reveal, --json or --format text|json, --color "
                                        "and --stdin-filename, and no other option");
@@ -219,6 +242,14 @@ command_line parse_command_line(int argc, const char* const* argv, std::ostream&
         return parsed;
     }
 
+    if (opts.files.empty() &&
+        std::count(opts.inventories.begin(), opts.inventories.end(), STANDARD_INPUT) > 0) {
+        err << "credcheck: no FILE given, and standard input is read as an --inventory: name a "
+               "credential file\n"
+            << HELP_HINT;
+        parsed.exit_status = EXIT_TROUBLE;
+        return parsed;
+    }
     if (opts.files.empty()) {
         // Nobody types a credential file into a terminal: without a file, the tool was started
         // by someone who wants to know how to use it.

@@ -67,6 +67,12 @@ struct options {
     std::optional<std::string> fingerprint_key;
     /// Show each password as its keyed digest's first 16 hex digits.
     bool fingerprints = false;
+    /// Inventories whose hosts the files should cover (--inventory FILE, repeatable; "-" is
+    /// standard input).
+    std::vector<std::string> inventories;
+    /// Their format, as --inventory-format names it; each is found by its name and content
+    /// when not given.
+    std::optional<std::string> inventory_format;
 };
 
 /// Exit statuses.

@@ -215,6 +215,23 @@ bool write_baseline_file(const std::string& path, std::vector<baseline_entry> en
 
 }  // namespace
 
+std::optional<inventory_set> read_inventories(const options& opts, std::ostream& err) {
+    if (opts.inventories.empty()) {
+        return std::nullopt;
+    }
+    const std::optional<inventory_format> format =
+        opts.inventory_format ? format_named(*opts.inventory_format) : std::nullopt;
+    std::vector<inventory> read(opts.inventories.size());
+    for (std::size_t i = 0; i < read.size(); ++i) {
+        if (const auto reason = load_inventory(opts.inventories[i], format, read[i])) {
+            err << "credcheck: cannot read the inventory " << terminal_text(opts.inventories[i])
+                << ": " << *reason << '\n';
+            return std::nullopt;
+        }
+    }
+    return prepare_inventories(std::move(read));
+}
+
 int check(const options& opts, std::ostream& out, std::ostream& err) {
     // The key and the baseline are read first: a bad one stops the run before any report.
     std::optional<fingerprint_key> key;
@@ -233,6 +250,10 @@ int check(const options& opts, std::ostream& out, std::ostream& err) {
             << FINGERPRINT_KEY_VARIABLE << " set to 64 hex digits\n";
         return EXIT_TROUBLE;
     }
+    const std::optional<inventory_set> inventories = read_inventories(opts, err);
+    if (!opts.inventories.empty() && !inventories) {
+        return EXIT_TROUBLE;
+    }
     std::vector<baseline_entry> written;
     const std::string today = today_utc();
     std::optional<run_passwords> earlier_files;
@@ -245,7 +266,7 @@ int check(const options& opts, std::ostream& out, std::ostream& err) {
     }
     const std::unique_ptr<reporter> writer =
         find_format(opts.format)->make(out, {colour_wanted(opts.colour)});
-    run_start start{{}, run.mask};
+    run_start start{{}, run.mask, opts.inventories};
     for (const std::string& file : opts.files) {
         start.names.push_back(input_name(file, opts));
     }
@@ -268,6 +289,7 @@ int check(const options& opts, std::ostream& out, std::ostream& err) {
             settings.baseline_out = opts.write_baseline ? &written : nullptr;
             settings.key = key ? &*key : nullptr;
             settings.fingerprints = opts.fingerprints;
+            settings.inventories = inventories ? &*inventories : nullptr;
             // The last report lives to the end; the others are done with once written.
             if (i + 1 == opts.files.size()) {
                 current = &kept_to_the_end(build_report(std::move(walk), settings, mask));

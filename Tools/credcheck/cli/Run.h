@@ -3,6 +3,7 @@
 // for, and the exit status that the reports call for.
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 
 #include "cli/Options.h"
@@ -36,6 +37,10 @@ int exit_status_for(const file_report& r, const options& opts);
 /// terminal unless NO_COLOR is set (to anything, "0" too) or TERM is dumb, and on a pipe or file
 /// when FORCE_COLOR is set (to anything but "0").
 bool colour_wanted(colour_mode mode);
+
+/// The inventories of --inventory, read and expanded once for the run; none without one, and
+/// none (having said why on `err`) when one cannot be read.
+std::optional<inventory_set> read_inventories(const options& opts, std::ostream& err);
 
 /// credcheck [FILE...]: checks and reports every file in turn, in the format of `opts`, to
 /// `out`; says on `err` which files could not be read. Returns the highest exit status.

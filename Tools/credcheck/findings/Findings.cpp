@@ -16,6 +16,7 @@
 
 #include "findings/PasswordStrength.h"
 #include "findings/Suppressions.h"
+#include "inventory/Coverage.h"
 #include "text/SecretMask.h"
 
 namespace credcheck {
@@ -90,8 +91,15 @@ public:
              std::optional<entry_source> source = std::nullopt,
              std::optional<severity> level = std::nullopt) {
         const rule_info& info = info_of(which);
-        found_.push_back({&info, level.value_or(info.level), std::move(message), at, source,
-                          std::move(subject), std::nullopt, std::nullopt});
+        found_.push_back({&info,
+                          level.value_or(info.level),
+                          std::move(message),
+                          at,
+                          source,
+                          std::move(subject),
+                          std::nullopt,
+                          std::nullopt,
+                          {}});
     }
 
     // A finding about one entry of the file, at the entry; `key`, when given, is the key it is
@@ -108,6 +116,9 @@ public:
         add(which, std::move(subject), std::move(message), source_position(walk_, source), source,
             level);
     }
+
+    // Says that the finding just added stands in the file `path`, not the report's own.
+    void in_file(const std::string& path) { found_.back().file = path; }
 
     // Says that the finding just added is about `password`.
     void about(std::string_view password) { found_.back().password = password; }
@@ -804,6 +815,58 @@ void find_foreign_owner(finder& f) {
     }
 }
 
+void find_hosts_without_keys(finder& f) {
+    const coverage_report* coverage = f.settings_.coverage;
+    if (coverage == nullptr) {
+        return;
+    }
+    for (const coverage_gap& gap : coverage->gaps) {
+        const inventory& in = coverage->inventories->inventories[gap.inventory];
+        report_text message("no key for ");
+        if (!gap.user.empty()) {
+            message << "user " << quoted(gap.user) << " on ";
+        }
+        message << file_text{gap.hosts};
+        if (gap.count > 1) {
+            message << " (" << count_of(gap.count, "host", "hosts") << ")";
+        }
+        f.add(rule::no_credential, in.path + "\n" + gap.user + "\n" + gap.hosts, std::move(message),
+              gap.at);
+        f.in_file(in.path);
+    }
+}
+
+void find_keys_outside(finder& f) {
+    const coverage_report* coverage = f.settings_.coverage;
+    if (coverage == nullptr) {
+        return;
+    }
+    for (const outside_run& run : coverage->outside) {
+        report_text what(": ");
+        what << key_text{run.keys};
+        what << (run.count > 1 ? " (" + count_of(run.count, "key", "keys") + ") reach hosts"
+                               : std::string(" reaches a host"))
+             << " in no inventory";
+        f.add_for(rule::outside_inventory, run.source, std::move(what), std::nullopt, run.keys);
+    }
+}
+
+void find_inventory_problems(finder& f) {
+    const coverage_report* coverage = f.settings_.coverage;
+    if (coverage == nullptr) {
+        return;
+    }
+    for (const inventory& in : coverage->inventories->inventories) {
+        for (const inventory_problem& problem : in.problems) {
+            report_text message = problem.message;
+            message << "; skipped";
+            f.add(rule::inventory_problem, in.path + "\n" + problem.message.raw(),
+                  std::move(message), problem.at);
+            f.in_file(in.path);
+        }
+    }
+}
+
 }  // namespace
 
 constexpr std::array<rule_info, RULE_COUNT> RULES = {{
@@ -902,6 +965,22 @@ constexpr std::array<rule_info, RULE_COUNT> RULES = {{
      "--check-file-mode asks, as git keeps no owner and a clone's files are the cloner's; nor "
      "for a stream (a pipe, a FIFO, standard input from either), whose owner is not a file's.",
      find_foreign_owner},
+    {rule::no_credential, "no-credential", severity::warning,
+     "An inventory host that gets no key (--inventory)",
+     "The file hands out no key for a host of the inventory: for the user the inventory names "
+     "(ansible_user, user@), else for any user. A host given an address there is matched by "
+     "keys for that address and for its name; no name is resolved.",
+     find_hosts_without_keys},
+    {rule::outside_inventory, "outside-inventory", severity::warning,
+     "Keys for hosts in no inventory (--inventory)",
+     "The entry hands out keys for hosts that no inventory names: a host gone from the fleet, or "
+     "one the inventory misses.",
+     find_keys_outside},
+    {rule::inventory_problem, "inventory-problem", severity::warning,
+     "An inventory line that cannot be used (--inventory)",
+     "A line of an inventory that is malformed, or a host range past the 65,536 hosts a scope of "
+     "the credential file may stand for: it is skipped, and its hosts are not counted.",
+     find_inventory_problems},
     {rule::invalid_suppression, "invalid-suppression", severity::warning,
      "A suppression comment that cannot be used",
      "A '// credcheck-ignore RULE[,RULE]: reason (until YYYY-MM-DD)' comment without a reason, "
@@ -953,7 +1032,30 @@ std::vector<finding> find_findings(const file_walk& walk, const finding_settings
         }
     }
     std::vector<finding> found = f.take();
+    // Each file's comments accept the findings that stand in it: the credential file's first,
+    // then each inventory's, in the order of the command line.
+    const auto foreign = std::stable_partition(found.begin(), found.end(),
+                                               [](const finding& x) { return x.file.empty(); });
+    std::vector<finding> elsewhere(std::make_move_iterator(foreign),
+                                   std::make_move_iterator(found.end()));
+    found.erase(foreign, found.end());
     apply_suppressions(walk.index, found, settings);
+    if (settings.coverage != nullptr) {
+        for (const inventory& in : settings.coverage->inventories->inventories) {
+            std::vector<finding> own;
+            for (finding& x : elsewhere) {
+                if (x.file == in.path && x.rule != nullptr) {
+                    own.push_back(std::move(x));
+                    x.rule = nullptr;
+                }
+            }
+            apply_suppressions(in.comments, own, settings);
+            for (finding& x : own) {
+                x.file = in.path;
+                found.push_back(std::move(x));
+            }
+        }
+    }
     return found;
 }
 

@@ -16,6 +16,8 @@
 
 namespace credcheck {
 
+struct coverage_report;
+
 /// How a finding was accepted: it no longer fails --strict, but stays on record.
 struct acceptance {
     enum class kind {
@@ -57,6 +59,9 @@ struct finding {
     /// baseline keeps its keyed digest, so that another password is another finding. Views the
     /// walk.
     std::optional<std::string_view> password;
+    /// The file it stands in when that is not the report's own: an inventory (--inventory),
+    /// as the command line names it. Empty for the report's file.
+    std::string file;
 };
 
 /// What the rules check, beside the file.
@@ -82,6 +87,8 @@ struct finding_settings {
     /// them out for a file in a git work tree, whose mode and owner are the checkout's rather
     /// than its author's, unless --check-file-mode asks for them.
     bool check_file_mode = true;
+    /// How far the file covers the inventories of --inventory; null without one.
+    const coverage_report* coverage = nullptr;
 };
 
 /// Whether `settings` leave the findings of `which` out.

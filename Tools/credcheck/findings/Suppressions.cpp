@@ -135,8 +135,15 @@ void apply_suppressions(const document_index& index, std::vector<finding>& findi
     const auto problem = [&](rule which, const comment_occurrence& comment, report_text message) {
         if (!is_ignored(settings, which)) {
             const rule_info& info = info_of(which);
-            problems.push_back({&info, info.level, std::move(message), comment.at, std::nullopt,
-                                "comment\n" + comment.text, std::nullopt, std::nullopt});
+            problems.push_back({&info,
+                                info.level,
+                                std::move(message),
+                                comment.at,
+                                std::nullopt,
+                                "comment\n" + comment.text,
+                                std::nullopt,
+                                std::nullopt,
+                                {}});
         }
     };
     // The suppressions in force, each with the line it speaks for and what it accepted.

@@ -160,7 +160,8 @@ void baseline::apply(const std::string& file, std::vector<finding>& findings,
                             std::nullopt,
                             "baseline\n" + entry.rule + "\n" + entry.subject,
                             std::nullopt,
-                            std::nullopt});
+                            std::nullopt,
+                            {}});
     }
     // Findings about the file as a whole stand first.
     findings.insert(findings.begin(), std::make_move_iterator(problems.begin()),

@@ -173,7 +173,14 @@ std::string input_path(const std::string& file) {
 file_report build_report(file_walk walk, const report_settings& settings,
                          std::shared_ptr<const secret_mask> mask) {
     file_report r(std::move(walk));
-    r.findings = find_findings(r.walk, settings.findings);
+    if (settings.inventories != nullptr && !r.walk.refusal) {
+        r.coverage = cover(*settings.inventories, r.walk);
+        finding_settings with_coverage = settings.findings;
+        with_coverage.coverage = &*r.coverage;
+        r.findings = find_findings(r.walk, with_coverage);
+    } else {
+        r.findings = find_findings(r.walk, settings.findings);
+    }
     if (settings.accepted_by != nullptr || settings.baseline_out != nullptr) {
         accept_by_baseline(r, settings);
     }

@@ -16,6 +16,7 @@
 
 #include "findings/Findings.h"
 #include "findings/Fingerprint.h"
+#include "inventory/Coverage.h"
 #include "model/Baseline.h"
 #include "text/ReportText.h"
 #include "text/SecretMask.h"
@@ -45,6 +46,8 @@ struct report_settings {
     const fingerprint_key* key = nullptr;
     /// Show a password as its keyed digest's first 16 hex digits (needs `key`).
     bool fingerprints = false;
+    /// The inventories of --inventory, read once for the run; null without one.
+    const inventory_set* inventories = nullptr;
 };
 
 /// What a result code stands for.
@@ -106,6 +109,8 @@ struct file_report {
     bool all_keys = false;
     /// With --fingerprints, the key whose digests stand for the passwords.
     std::optional<fingerprint_key> fingerprints;
+    /// With --inventory, how far the file covers the inventories.
+    std::optional<coverage_report> coverage;
 
     /// A password as the report shows it: the file's text with --reveal, the first 16 hex
     /// digits of its keyed digest with --fingerprints, else PASSWORD_MASK.

@@ -49,8 +49,9 @@ void write_gcc_report(std::ostream& out, const file_report& r) {
             continue;
         }
         const text_position at = f.at.known() ? f.at : text_position{1, 1};
-        line.file(r.walk.path)(":" + std::to_string(at.line) + ":" + std::to_string(at.column) +
-                               ": " + std::string(severity_name(f.level)) + ": ")(
+        line.file(f.file.empty() ? r.walk.path : f.file)(
+                ":" + std::to_string(at.line) + ":" + std::to_string(at.column) + ": " +
+                std::string(severity_name(f.level)) + ": ")(
                 unforgeable(shown_line(f.message, *r.mask)))(" [" + std::string(f.rule->id) + "]")
             .end_line();
     }

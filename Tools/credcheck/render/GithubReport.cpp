@@ -82,7 +82,10 @@ public:
             if (f.accepted) {
                 continue;
             }
-            write(command_of(f.level), name, f.at, f.rule->id, shown_line(f.message, *r.mask));
+            write(command_of(f.level),
+                  f.file.empty() ? name
+                                 : command_property(masked_text(f.file, *r.mask, terminal_text)),
+                  f.at, f.rule->id, shown_line(f.message, *r.mask));
         }
     }
 

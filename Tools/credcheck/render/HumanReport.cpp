@@ -6,6 +6,7 @@
 
 #include "model/KeyOrder.h"
 #include "render/TerminalWriter.h"
+#include "text/SafeText.h"
 
 namespace credcheck {
 
@@ -123,6 +124,19 @@ style look_of(severity level) {
     return style::dim;
 }
 
+// Where a finding stands: "line 8:5", or "inventory.ini:12:5" for one in another file, its
+// path escaped and masked.
+std::string position_of(const finding& f, const secret_mask& mask) {
+    if (f.file.empty()) {
+        return position_of(f.at);
+    }
+    std::string at = masked_text(f.file, mask, terminal_text);
+    if (f.at.known()) {
+        at += ":" + std::to_string(f.at.line) + ":" + std::to_string(f.at.column);
+    }
+    return at;
+}
+
 // Each finding on a line: where, how much it matters, its rule, and what was found.
 // Those a suppression accepts are counted in the summary, not listed: they are settled.
 void write_findings(terminal_writer& line, const file_report& r) {
@@ -133,16 +147,41 @@ void write_findings(terminal_writer& line, const file_report& r) {
     heading(line, "Findings", r.summary.findings);
     std::size_t column = 0;
     for (const finding& f : r.findings) {
-        column = std::max(column, f.accepted ? 0 : position_of(f.at).size());
+        column = std::max(column, f.accepted ? 0 : terminal_width(position_of(f, *r.mask)));
     }
     for (const finding& f : r.findings) {
         if (f.accepted) {
             continue;
         }
-        line("  " + position_of(f.at)).pad_to(column + 4, 2);
+        line("  " + position_of(f, *r.mask)).pad_to(column + 4, 2);
         line(std::string(severity_name(f.level)), look_of(f.level)).pad_to(column + 13, 1);
         line(std::string(f.rule->id) + ": ", look_of(f.level))(f.message).end_line();
     }
+}
+
+// With --inventory: how many of the inventories' hosts the file covers, and how many of its keys
+// reach hosts outside them; the findings name which.
+void write_coverage(terminal_writer& line, const file_report& r) {
+    if (!r.coverage) {
+        return;
+    }
+    const coverage_report& c = *r.coverage;
+    line.end_line();
+    line("Coverage", style::heading).end_line();
+    line("  inventories: ");
+    const std::vector<inventory>& read = c.inventories->inventories;
+    for (std::size_t i = 0; i < read.size(); ++i) {
+        line(i == 0 ? "" : ", ")
+            .file(read[i].path)(" (" + std::string(format_name(read[i].format)) + ")");
+    }
+    line.end_line();
+    line("  " + count_of(c.inventory_hosts, "inventory host", "inventory hosts") + ": " +
+         grouped(c.covered) + " covered, " + grouped(c.not_covered) + " not covered" +
+         (c.not_covered > 0 ? " (see Findings: no-credential)" : ""))
+        .end_line();
+    line("  " + count_of(c.keys_outside, "key for a host", "keys for hosts") + " in no inventory" +
+         (c.keys_outside > 0 ? " (see Findings: outside-inventory)" : ""))
+        .end_line();
 }
 
 void write_entries(terminal_writer& line, source_names& names, const file_report& r,
@@ -376,6 +415,7 @@ void write_human_report(std::ostream& out, const file_report& r, bool colour) {
     line.end_line();
     write_result(line, r);
     write_findings(line, r);
+    write_coverage(line, r);
     source_names names(r.walk);
     write_entries(line, names, r, shown_entries(r));
     if (r.host) {

@@ -126,6 +126,16 @@ void write_diagnostics(json_writer& json, const file_report& r) {
     json.end_object();
 }
 
+// With --inventory: the counts of the Coverage section; the findings name the hosts and keys.
+void write_coverage(json_writer& json, const coverage_report& c) {
+    json.begin_object(true);
+    json.key("inventory_hosts").value(std::uint64_t{c.inventory_hosts});
+    json.key("covered").value(std::uint64_t{c.covered});
+    json.key("not_covered").value(std::uint64_t{c.not_covered});
+    json.key("keys_outside").value(std::uint64_t{c.keys_outside});
+    json.end_object();
+}
+
 void write_findings(json_writer& json, const file_report& r) {
     json.begin_array();
     for (const finding& f : r.findings) {
@@ -133,6 +143,9 @@ void write_findings(json_writer& json, const file_report& r) {
         json.key("rule").value(f.rule->id);
         json.key("severity").value(severity_name(f.level));
         json.key("message").value(f.message);
+        if (!f.file.empty()) {
+            json.key("file").value(file_text{f.file});
+        }
         write_position(json, f.at);
         json.key("source");
         if (f.source) {
@@ -233,6 +246,10 @@ void write_json_report(std::ostream& out, const file_report& r) {
         write_result(json, r.walk.result);
         json.key("summary");
         write_summary(json, r);
+        if (r.coverage) {
+            json.key("coverage");
+            write_coverage(json, *r.coverage);
+        }
         json.key("sources");
         write_sources(json, r.walk);
         json.key("entries").begin_array();

@@ -20,6 +20,9 @@ struct run_start {
     std::vector<std::string> names;
     /// Hides every file's passwords; masks nothing with --reveal.
     std::shared_ptr<const secret_mask> mask;
+    /// The inventories of --inventory, named as the command line names them: findings may
+    /// stand in them.
+    std::vector<std::string> inventories;
 };
 
 /// How a reporter writes, beyond what the model says.

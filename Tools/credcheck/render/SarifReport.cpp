@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -113,7 +114,12 @@ public:
         json_.end_object();
         json_.key("columnKind").value("unicodeCodePoints");
         json_.key("artifacts").begin_array();
-        for (const std::string& name : run.names) {
+        std::vector<std::string> names = run.names;
+        for (const std::string& inventory : run.inventories) {
+            inventory_artifacts_.emplace(inventory, names.size());
+            names.push_back(inventory);
+        }
+        for (const std::string& name : names) {
             uris_.push_back(masked_text(name, *mask_, uri_escaped));
             json_.begin_object(true);
             json_.key("location").begin_object(true);
@@ -140,7 +146,11 @@ public:
             json_.key("message").begin_object(true);
             json_.key("text").value(f.message);
             json_.end_object();
-            write_locations(json_, uris_.at(file), file, f.at);
+            const auto inventory = inventory_artifacts_.find(f.file);
+            const std::size_t artifact = f.file.empty() || inventory == inventory_artifacts_.end()
+                                             ? file
+                                             : inventory->second;
+            write_locations(json_, uris_.at(artifact), artifact, f.at);
             json_.key("partialFingerprints").begin_object(true);
             json_.key("credcheckFinding/v1").value(hex_of(hashes[i]));
             json_.end_object();
@@ -196,6 +206,8 @@ private:
         json_.end_array();
     }
 
+    // The artifact of each inventory, after the credential files.
+    std::map<std::string, std::size_t> inventory_artifacts_;
     const secret_mask no_mask_;
     std::shared_ptr<const secret_mask> mask_;
     json_writer json_;
