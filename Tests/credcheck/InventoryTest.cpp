@@ -254,4 +254,27 @@ TEST(Inventory, ScopesPastTheBoundAndAliasesThatMultiplyAreRefused) {
               std::string::npos);
 }
 
+TEST(Inventory, RunsPastTheListedOnesAreCounted) {
+    std::string hosts;
+    std::string targets;
+    for (std::size_t i = 0; i < MOST_COVERAGE_RUNS + 500; ++i) {
+        hosts += "h" + std::to_string(i) + ".lab\n";
+        targets += std::string(i == 0 ? "" : ",") + "\"ops@k" + std::to_string(i) + ".lab\"";
+    }
+    const TempDir dir;
+    const file_walk walk = walk_file(
+        dir.write("credentials.json", R"({"connection_credentials": {"ops": "root:Zq8!vLr2#pXw9"},
+                               "target_systems": [)" +
+                                          targets + "]}"));
+    std::vector<inventory> read;
+    read.push_back(read_inventory("inventory", hosts, inventory_format::plain));
+    const inventory_set set = prepare_inventories(std::move(read));
+    const coverage_report c = cover(set, walk);
+    EXPECT_EQ(c.gaps.size(), MOST_COVERAGE_RUNS);
+    EXPECT_EQ(c.gap_hosts_not_listed, 500u);
+    EXPECT_EQ(c.outside.size(), MOST_COVERAGE_RUNS);
+    EXPECT_EQ(c.outside_keys_not_listed, 500u);
+    EXPECT_EQ(c.keys_outside, MOST_COVERAGE_RUNS + 500);
+}
+
 }  // namespace

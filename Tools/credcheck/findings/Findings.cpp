@@ -834,6 +834,14 @@ void find_hosts_without_keys(finder& f) {
               gap.at);
         f.in_file(in.path);
     }
+    if (coverage->gap_hosts_not_listed > 0) {
+        f.add(rule::no_credential, "more",
+              report_text("and " +
+                          count_of(coverage->gap_hosts_not_listed, "more inventory host",
+                                   "more inventory hosts") +
+                          " get no key, past the " + grouped(MOST_COVERAGE_RUNS) +
+                          " runs listed (the coverage counts them all)"));
+    }
 }
 
 void find_keys_outside(finder& f) {
@@ -848,6 +856,13 @@ void find_keys_outside(finder& f) {
                                : std::string(" reaches a host"))
              << " in no inventory";
         f.add_for(rule::outside_inventory, run.source, std::move(what), std::nullopt, run.keys);
+    }
+    if (coverage->outside_keys_not_listed > 0) {
+        f.add(rule::outside_inventory, "more",
+              report_text("and " +
+                          count_of(coverage->outside_keys_not_listed, "more key", "more keys") +
+                          " for hosts in no inventory, past the " + grouped(MOST_COVERAGE_RUNS) +
+                          " runs listed (the coverage counts them all)"));
     }
 }
 
@@ -1034,11 +1049,19 @@ std::vector<finding> find_findings(const file_walk& walk, const finding_settings
     std::vector<finding> found = f.take();
     // Each file's comments accept the findings that stand in it: the credential file's first,
     // then each inventory's, in the order of the command line.
-    const auto foreign = std::stable_partition(found.begin(), found.end(),
-                                               [](const finding& x) { return x.file.empty(); });
-    std::vector<finding> elsewhere(std::make_move_iterator(foreign),
-                                   std::make_move_iterator(found.end()));
-    found.erase(foreign, found.end());
+    std::vector<finding> elsewhere;
+    std::size_t own = 0;
+    for (finding& x : found) {
+        if (x.file.empty()) {
+            if (&found[own] != &x) {
+                found[own] = std::move(x);
+            }
+            ++own;
+        } else {
+            elsewhere.push_back(std::move(x));
+        }
+    }
+    found.erase(found.begin() + static_cast<std::ptrdiff_t>(own), found.end());
     apply_suppressions(walk.index, found, settings);
     if (settings.coverage != nullptr) {
         for (const inventory& in : settings.coverage->inventories->inventories) {

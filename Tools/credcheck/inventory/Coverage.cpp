@@ -1,7 +1,6 @@
 #include "inventory/Coverage.h"
 
 #include <algorithm>
-#include <map>
 #include <optional>
 #include <tuple>
 #include <unordered_map>
@@ -160,7 +159,13 @@ std::optional<std::string> expand_pattern(std::string_view pattern,
 inventory_set prepare_inventories(std::vector<inventory> read) {
     inventory_set set;
     set.inventories = std::move(read);
+    std::size_t written = 0;
+    for (const inventory& in : set.inventories) {
+        written += in.hosts.size();
+    }
+    set.units.reserve(written);
     std::unordered_map<std::string, std::uint32_t> seen;
+    seen.reserve(written);
     std::vector<std::string> names;
     std::vector<std::string> hosts;
     for (std::uint32_t i = 0; i < set.inventories.size(); ++i) {
@@ -346,17 +351,18 @@ coverage_report cover(const inventory_set& set, const file_walk& walk) {
     report.inventories = &set;
     report.inventory_hosts = set.units.size();
     std::vector<bool> covered(set.units.size(), false);
-    // The keys outside, by target entry and user: each group folds into runs of its own.
-    std::map<std::pair<std::size_t, std::string_view>, std::vector<std::string_view>> outside;
-    for (const handed_entry& entry : walk.entries) {
+    // The keys outside, as indices into the entries: a fleet's worth of them costs four bytes
+    // each until they are folded.
+    std::vector<std::uint32_t> outside;
+    for (std::size_t i = 0; i < walk.entries.size(); ++i) {
+        const handed_entry& entry = walk.entries[i];
         if (entry.source.member != member_id::target_systems) {
             continue;
         }
         const detail::key_parts key = detail::split_key(*entry.key);
         const auto [first, last] = set.by_host.equal_range(key.host);
         if (first == last) {
-            ++report.keys_outside;
-            outside[{entry.source.index, key.user}].push_back(key.host);
+            outside.push_back(static_cast<std::uint32_t>(i));
             continue;
         }
         for (auto unit = first; unit != last; ++unit) {
@@ -366,11 +372,13 @@ coverage_report cover(const inventory_set& set, const file_walk& walk) {
             }
         }
     }
+    report.keys_outside = outside.size();
     report.covered = static_cast<std::size_t>(std::count(covered.begin(), covered.end(), true));
     report.not_covered = report.inventory_hosts - report.covered;
     // Hosts without a key, folded within the inventory entry that names them.
     std::vector<std::string_view> names;
-    for (std::size_t u = 0; u < set.units.size();) {
+    std::size_t listed = 0;
+    for (std::size_t u = 0; u < set.units.size() && report.gaps.size() < MOST_COVERAGE_RUNS;) {
         const inventory_unit& unit = set.units[u];
         std::size_t end = u;
         names.clear();
@@ -382,19 +390,49 @@ coverage_report cover(const inventory_set& set, const file_walk& walk) {
             }
         }
         for (folded_hosts& run : fold_hosts(names)) {
+            if (report.gaps.size() == MOST_COVERAGE_RUNS) {
+                break;
+            }
+            listed += run.count;
             report.gaps.push_back({unit.inventory,
                                    set.inventories[unit.inventory].hosts[unit.host].at,
                                    std::move(run.pattern), run.count, unit.user});
         }
         u = end;
     }
-    for (const auto& [group, hosts] : outside) {
-        for (folded_hosts& run : fold_hosts(hosts)) {
-            report.outside.push_back({{member_id::target_systems, group.first},
-                                      detail::credential_key(group.second, run.pattern),
-                                      run.count});
+    report.gap_hosts_not_listed = report.not_covered - listed;
+    // Keys outside, folded within the target entry and the user they come from. The entries
+    // are in key order, so after a stable sort by entry each user's keys stand together.
+    std::stable_sort(outside.begin(), outside.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return walk.entries[a].source.index < walk.entries[b].source.index;
+    });
+    listed = 0;
+    std::vector<std::string_view> hosts;
+    for (std::size_t first = 0;
+         first < outside.size() && report.outside.size() < MOST_COVERAGE_RUNS;) {
+        const handed_entry& entry = walk.entries[outside[first]];
+        const std::string_view user = detail::split_key(*entry.key).user;
+        hosts.clear();
+        std::size_t end = first;
+        for (; end < outside.size(); ++end) {
+            const handed_entry& next = walk.entries[outside[end]];
+            const detail::key_parts key = detail::split_key(*next.key);
+            if (next.source.index != entry.source.index || key.user != user) {
+                break;
+            }
+            hosts.push_back(key.host);
         }
+        for (folded_hosts& run : fold_hosts(hosts)) {
+            if (report.outside.size() == MOST_COVERAGE_RUNS) {
+                break;
+            }
+            listed += run.count;
+            report.outside.push_back(
+                {entry.source, detail::credential_key(user, run.pattern), run.count});
+        }
+        first = end;
     }
+    report.outside_keys_not_listed = report.keys_outside - listed;
     return report;
 }
 

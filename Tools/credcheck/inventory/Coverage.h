@@ -59,6 +59,11 @@ struct outside_run {
     std::size_t count = 0;
 };
 
+/// The most runs of hosts without a key, and of keys outside, that a report lists one by one;
+/// the rest are counted. A credential file against the wrong inventory is one problem, not a
+/// million findings, and its report stays in proportion to the file.
+inline constexpr std::size_t MOST_COVERAGE_RUNS = 1'000;
+
 /// How far a credential file covers the inventories.
 struct coverage_report {
     const inventory_set* inventories = nullptr;
@@ -67,8 +72,12 @@ struct coverage_report {
     std::size_t not_covered = 0;
     /// Keys of the target form (user@host) whose host is in no inventory.
     std::size_t keys_outside = 0;
+    /// The first MOST_COVERAGE_RUNS runs of each, in the order of the inventories and of the
+    /// target entries; and how many hosts and keys the runs not listed hold.
     std::vector<coverage_gap> gaps;
     std::vector<outside_run> outside;
+    std::size_t gap_hosts_not_listed = 0;
+    std::size_t outside_keys_not_listed = 0;
 };
 
 /// The coverage of `set` by the keys of `walk`. Throws std::bad_alloc.

@@ -420,6 +420,7 @@ inventory read_inventory(std::string path, std::string_view text, inventory_form
     inventory read;
     read.path = std::move(path);
     read.format = format;
+    read.hosts.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
     switch (format) {
         case inventory_format::plain:
             read_plain(text, read);
