@@ -17,8 +17,9 @@ const fingerprint_key KEY = fingerprint_key::from_hex(std::string(64, '7'));
 
 finding weak(std::string subject, std::string_view password) {
     const rule_info& info = info_of(rule::weak_password);
-    return {&info,        info.level,         report_text("weak"), {},
-            std::nullopt, std::move(subject), std::nullopt,        password};
+    return {&info,        info.level,   report_text("weak"),
+            {},           std::nullopt, std::move(subject),
+            std::nullopt, password,     {}};
 }
 
 // "rule accepted-or-not" for each finding after `entries` judged `findings` of prod.json.

@@ -1073,6 +1073,8 @@ def case_report_schema():
         fixtures = [fixture(name) for name in ("complete.json", "broken.json", "mistyped.json")]
         reports = [run_json(*args)[1] for args in (
             [ARGS.example], ["--host", "10.20.1.6", ARGS.example], ["--strict", accepted],
+            ["--inventory", os.path.join(os.path.dirname(ARGS.example), "inventory.ini"),
+             ARGS.example],
             ["--verbose", *fixtures], [missing])]
     for report in reports:
         errors = [f"{list(e.path)}: {e.message}" for e in validator.iter_errors(report)]
