@@ -68,7 +68,7 @@ TEST(Suppressions, AcceptTheFindingsOfTheirLine) {
                        "  // credcheck-ignore : why\n"
                        "  // credcheck-ignore unused-credentials: typo\n"
                        "  // credcheck-ignore unused-suppression: no\n"
-                       "  // credcheck-ignore unused-credential: x (until 2026-02-30)\n"
+                       "  // credcheck-ignore unused-credential: x (until 2024-04-31)\n"
                        "  // credcheck-ignore unused-credential: x (until 2026-6-1)"),
          {"empty-password 2", "invalid-suppression 2", "invalid-suppression 3",
           "invalid-suppression 4", "invalid-suppression 5", "invalid-suppression 6",
