@@ -493,6 +493,28 @@ TEST(WeakPassword, JudgesAPasswordOfAnyLength) {
     EXPECT_NE(weak[0].find("'b' is weak"), std::string::npos) << weak[0];
 }
 
+// A file of many passwords is judged in two halves at once: each half's weak one is found, and
+// named by its own credential.
+TEST(WeakPassword, JudgesEveryPasswordOfAManyPasswordFile) {
+    std::string document = R"({"connection_credentials": {)";
+    constexpr int COUNT = 4'001;
+    for (int i = 0; i < COUNT; ++i) {
+        const std::string password =
+            i == 1 || i == COUNT - 2 ? "password1" : "Qz7!" + std::to_string(i * 7919) + "-vK#m";
+        document += (i == 0 ? "" : ",") + std::string("\"c") + std::to_string(i) + "\": \"u" +
+                    std::to_string(i) + ":" + password + "\"";
+    }
+    document += "}}";
+    TempDir dir;
+    const std::string path = dir.write("credentials.json", document);
+    options opts = for_file(path);
+    opts.strict = true;
+    const std::vector<std::string> weak = messages_of(build_report(path, opts), "weak-password");
+    ASSERT_EQ(weak.size(), 2U);
+    EXPECT_EQ(weak[0].substr(0, 32), "the password of credential 'c1' ");
+    EXPECT_EQ(weak[1].substr(0, 35), "the password of credential 'c3999' ");
+}
+
 TEST(LogRecords, ShownUpToTheQuietLevelUnlessVerbose) {
     const auto levels_shown = [](bool verbose) {
         file_walk walk;

@@ -56,4 +56,7 @@ if(NOT TARGET PkgConfig::yamlcpp)
   find_package(PkgConfig REQUIRED)
   pkg_check_modules(yamlcpp REQUIRED IMPORTED_TARGET GLOBAL yaml-cpp)
 endif()
-set(CREDCHECK_REPORT_LIBRARIES credcheck_zxcvbn PkgConfig::sodium PkgConfig::yamlcpp)
+# Threads, for weak-password on a file of many passwords.
+find_package(Threads REQUIRED)
+set(CREDCHECK_REPORT_LIBRARIES credcheck_zxcvbn PkgConfig::sodium PkgConfig::yamlcpp
+  Threads::Threads)

@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <bitset>
 #include <cstdio>
+#include <exception>
 #include <map>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -744,25 +746,69 @@ std::unordered_map<std::string_view, std::vector<std::string_view>> host_labels(
     return labels;
 }
 
+// Passwords judged on one thread before a second one pays for itself.
+constexpr std::size_t PASSWORDS_PER_THREAD = 2'000;
+
+// The strength of each of `given`, with its entry's own words. zxcvbn-c is the largest cost of a
+// file of many passwords and keeps no state between calls, so a long list is judged in two
+// halves at once. Each thread burns its stack when it is done, as zxcvbn-c copies every password
+// into its frames and leaves it there (and a thread's stack is kept for the next thread).
+std::vector<password_strength> judge_passwords(
+    const std::vector<given_password>& given,
+    const std::unordered_map<std::string_view, std::vector<std::string_view>>& labels) {
+    std::vector<password_strength> strengths(given.size());
+    const auto judge = [&](std::size_t begin, std::size_t end) {
+        const plain_text_detail::stack_burn burn;
+        std::vector<std::string_view> words;
+        for (std::size_t i = begin; i < end; ++i) {
+            const given_password& password = given[i];
+            words.clear();
+            add_own_word(words, password.user);
+            add_own_word(words, password.alias);
+            if (const auto found = labels.find(password.alias);
+                !password.alias.empty() && found != labels.end()) {
+                for (const std::string_view label : found->second) {
+                    add_own_word(words, label);
+                }
+            }
+            strengths[i] = estimate_strength(password.password, words);
+        }
+    };
+    const std::size_t half = given.size() / 2;
+    if (given.size() < 2 * PASSWORDS_PER_THREAD || std::thread::hardware_concurrency() < 2) {
+        judge(0, given.size());
+        return strengths;
+    }
+    std::exception_ptr failed;
+    std::thread second([&] {
+        try {
+            judge(half, given.size());
+        } catch (...) {
+            failed = std::current_exception();
+        }
+    });
+    try {
+        judge(0, half);
+    } catch (...) {
+        second.join();
+        throw;
+    }
+    second.join();
+    if (failed) {
+        std::rethrow_exception(failed);
+    }
+    return strengths;
+}
+
 void find_weak_passwords(finder& f) {
     if (!f.settings_.check_password_quality) {
         return;
     }
-    const auto labels = host_labels(f.walk_);
-    // zxcvbn-c copies each password into its frames, and leaves it there.
-    const plain_text_detail::stack_burn burn;
-    std::vector<std::string_view> words;
-    for (const given_password& password : f.given()) {
-        words.clear();
-        add_own_word(words, password.user);
-        add_own_word(words, password.alias);
-        if (const auto found = labels.find(password.alias);
-            !password.alias.empty() && found != labels.end()) {
-            for (const std::string_view label : found->second) {
-                add_own_word(words, label);
-            }
-        }
-        const password_strength strength = estimate_strength(password.password, words);
+    const std::vector<given_password>& given = f.given();
+    const std::vector<password_strength> strengths = judge_passwords(given, host_labels(f.walk_));
+    for (std::size_t i = 0; i < given.size(); ++i) {
+        const given_password& password = given[i];
+        const password_strength& strength = strengths[i];
         if (strength.bits >= f.settings_.min_password_bits) {
             continue;
         }
@@ -773,11 +819,11 @@ void find_weak_passwords(finder& f) {
             message << "as it is short";
         } else {
             message << "as it holds ";
-            for (std::size_t i = 0; i < strength.patterns.size(); ++i) {
-                message << (i == 0                              ? ""
-                            : i + 1 == strength.patterns.size() ? " and "
+            for (std::size_t p = 0; p < strength.patterns.size(); ++p) {
+                message << (p == 0                              ? ""
+                            : p + 1 == strength.patterns.size() ? " and "
                                                                 : ", ")
-                        << strength.patterns[i];
+                        << strength.patterns[p];
             }
         }
         f.add(rule::weak_password, password.owner.raw(), std::move(message), password.at);
