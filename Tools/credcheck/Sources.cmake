@@ -10,6 +10,7 @@ set(CREDCHECK_REPORT_SOURCES
   "${CMAKE_CURRENT_LIST_DIR}/walk/WorkTree.cpp"
   # The rules and their checks.
   "${CMAKE_CURRENT_LIST_DIR}/findings/Findings.cpp"
+  "${CMAKE_CURRENT_LIST_DIR}/findings/PasswordRules.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/findings/PasswordStrength.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/findings/Suppressions.cpp"
   "${CMAKE_CURRENT_LIST_DIR}/findings/Fingerprint.cpp"
