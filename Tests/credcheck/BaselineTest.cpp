@@ -61,6 +61,24 @@ TEST(Baseline, AcceptsByRuleFileSubjectAndDigest) {
               (std::vector<std::string>{"weak-password accepted", "weak-password"}));
 }
 
+// What an entry that accepts nothing says, at the file: ended, or unused (and why, without a key).
+TEST(Baseline, SaysWhyAnEntryAcceptsNothing) {
+    const auto said = [](std::string until, const fingerprint_key* key) {
+        baseline accepted({{"weak-password", "prod.json", "credential 'a'\nx", "0a", "", until}});
+        std::vector<finding> findings;
+        finding_settings settings;
+        settings.today = "2026-06-01";
+        accepted.apply("prod.json", findings, secret_mask(), key, settings);
+        return findings.size() == 1 ? findings[0].message.raw() : std::string();
+    };
+    const std::string entry = "the baseline's entry of weak-password for \"credential 'a' / x\"";
+    EXPECT_EQ(said("2026-05-31", &KEY), entry + " ended on 2026-05-31: its findings count again");
+    EXPECT_EQ(said("", &KEY), entry + " accepts no finding");
+    EXPECT_EQ(said("", nullptr), entry +
+                                     " accepts no finding (it holds a password's digest: give "
+                                     "the key it was written with)");
+}
+
 TEST(Baseline, RewritesKeepReasonsAndOtherFilesInOneOrder) {
     const baseline earlier({{"weak-password", "prod.json", "a", "", "lab box", "2027-01-01"},
                             {"weak-password", "staging.json", "b", "", "", ""}});

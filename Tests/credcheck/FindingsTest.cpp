@@ -435,6 +435,8 @@ TEST(FindingMessages, NameTheSlipNeverThePassword) {
          "credential 'a' has a blank user name: its keys read \" @host\""},
         {R"({"connection_credentials": {"a": "u:Pass-1x "}})", "padded-text",
          "the password of credential 'a' begins or ends with a space"},
+        {R"({"connection_credentials": {"a": " u:Pass-1x"}})", "padded-text",
+         "the user name of credential 'a' begins or ends with a space"},
         {R"({"connection_credentials": {"a": "u:Pass\u0000x"}})", "control-character",
          "the password of credential 'a' holds a NUL"},
         {R"({"connection_credentials": {"a": "u\t:Pass-1x"}})", "control-character",

@@ -111,6 +111,10 @@ TEST(GithubCommands, LevelIsTheSeverityAndANoteANotice) {
         levels.push_back(out.str().substr(from, out.str().find(' ', from) - from));
     }
     EXPECT_EQ(levels, (std::vector<std::string>{"notice", "warning", "error"}));
+    // A finding placed in the file carries its place; one about the whole file has none.
+    EXPECT_NE(out.str().find(",line=2,col=61,title=unknown-alias::"), std::string::npos);
+    EXPECT_NE(out.str().find(",title=permissions::"), std::string::npos);
+    EXPECT_EQ(out.str().find(",line=0"), std::string::npos);
 }
 
 std::size_t count_in(const std::string& text, const std::string& part) {
