@@ -143,20 +143,20 @@ void find_reused_passwords(finder& f) {
         return;
     }
     const std::string& file = f.settings_.file_name;
+    // Each distinct password once: the first credential of this file that gives it stands for
+    // the others.
     for (const given_password& password : given) {
         if (by_password[password.password].front() != &password) {
             continue;
         }
-        if (const run_passwords::origin* first = earlier->find(password.password, file)) {
+        if (const run_passwords::origin* first =
+                earlier->note(password.password, file, password.owner)) {
             report_text message = password.owner;
             message << " shares its password with " << first->owner << " of "
                     << quoted(first->file);
             f.add(rule::reused_password, message.raw(), std::move(message), password.at);
             f.about(password.password);
         }
-    }
-    for (const given_password& password : given) {
-        earlier->add(password.password, file, password.owner);
     }
 }
 

@@ -26,15 +26,10 @@ std::string run_passwords::digest(std::string_view password) const {
     return hash;
 }
 
-const run_passwords::origin* run_passwords::find(std::string_view password,
-                                                 std::string_view file) const {
-    const auto found = seen_.find(digest(password));
-    return found != seen_.end() && found->second.file != file ? &found->second : nullptr;
-}
-
-void run_passwords::add(std::string_view password, const std::string& file,
-                        const report_text& owner) {
-    seen_.try_emplace(digest(password), origin{file, owner});
+const run_passwords::origin* run_passwords::note(std::string_view password, const std::string& file,
+                                                 const report_text& owner) {
+    const auto [kept, added] = seen_.try_emplace(digest(password), origin{file, owner});
+    return !added && kept->second.file != file ? &kept->second : nullptr;
 }
 
 }  // namespace credcheck

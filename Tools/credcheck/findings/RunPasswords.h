@@ -27,11 +27,10 @@ public:
     run_passwords& operator=(const run_passwords&) = delete;
     ~run_passwords();
 
-    /// Where `password` was first given in another file than `file`, or null.
-    const origin* find(std::string_view password, std::string_view file) const;
-
-    /// Remembers that `owner` of `file` gives `password`, unless an earlier file gave it.
-    void add(std::string_view password, const std::string& file, const report_text& owner);
+    /// Where `password` was first given, when that is another file than `file`; else null.
+    /// Remembers that `owner` of `file` gives it when no file gave it before.
+    const origin* note(std::string_view password, const std::string& file,
+                       const report_text& owner);
 
 private:
     std::string digest(std::string_view password) const;
